@@ -1,0 +1,154 @@
+#include "window/controls.h"
+
+#include <QLineEdit>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QSignalBlocker>
+#include <QTextCursor>
+
+#include "common/steps.h"
+
+namespace tamarin {
+
+namespace {
+const QString kCrLf = QStringLiteral("\r\n");
+const QString kLf = QStringLiteral("\n");
+}  // namespace
+
+void setCaption(QAbstractButton* button, const char* crlfText) {
+    button->setText(QString::fromLatin1(crlfText).replace(kCrLf, kLf));
+}
+
+SortedComboBox::SortedComboBox(QWidget* parent) : QComboBox(parent) {
+    setEditable(false);
+    setInsertPolicy(QComboBox::NoInsert);
+}
+
+int SortedComboBox::addSorted(const QString& text) {
+    int position = 0;
+    while (position < count() &&
+           QString::compare(itemText(position), text, Qt::CaseInsensitive) <= 0) {
+        ++position;
+    }
+    const int selected = currentIndex();
+    {
+        const QSignalBlocker quiet(this);
+        insertItem(position, text);
+        // Inserting must not select anything: keep the selection on the entry it was on.
+        setCurrentIndex(selected < 0 ? -1 : (selected >= position ? selected + 1 : selected));
+    }
+    return position;
+}
+
+void SortedComboBox::clearEntries() {
+    const QSignalBlocker quiet(this);
+    clear();
+}
+
+void SortedComboBox::selectPosition(int position) {
+    if (position < -1 || position >= count()) {
+        throw StepFailure("no such entry in the list");
+    }
+    setCurrentIndex(position);
+}
+
+PlayersComboBox::PlayersComboBox(QWidget* parent) : QComboBox(parent) {
+    setEditable(true);
+    setInsertPolicy(QComboBox::NoInsert);
+}
+
+void PlayersComboBox::clearAll() {
+    clear();
+    clearEditText();
+}
+
+void PlayersComboBox::appendEntry(const QString& text) {
+    const QString typed = currentText();
+    const int selected = currentIndex();
+    addItem(text);
+    // A stock editable combo box selects (and shows) the first entry added to an empty list.
+    setCurrentIndex(selected);
+    setEditText(typed);
+}
+
+void ClickableLabel::mousePressEvent(QMouseEvent* event) {
+    pressed_ = event->button() == Qt::LeftButton;
+    QLabel::mousePressEvent(event);
+}
+
+void ClickableLabel::mouseReleaseEvent(QMouseEvent* event) {
+    const bool click = pressed_ && event->button() == Qt::LeftButton &&
+                       rect().contains(event->position().toPoint());
+    pressed_ = false;
+    QLabel::mouseReleaseEvent(event);
+    if (click) {
+        emit clicked();
+    }
+}
+
+DetailsCheckBox::DetailsCheckBox(QWidget* parent) : QCheckBox(parent) {
+    setTristate(true);
+}
+
+int DetailsCheckBox::value() const {
+    switch (checkState()) {
+        case Qt::Unchecked:
+            return 0;
+        case Qt::Checked:
+            return 1;
+        case Qt::PartiallyChecked:
+            break;
+    }
+    return 2;
+}
+
+void DetailsCheckBox::setValue(int value) {
+    switch (value) {
+        case 0:
+            setCheckState(Qt::Unchecked);
+            return;
+        case 1:
+            setCheckState(Qt::Checked);
+            return;
+        case 2:
+            setCheckState(Qt::PartiallyChecked);
+            return;
+        default:
+            throw StepFailure("a check box is 0, 1 or 2");
+    }
+}
+
+void DetailsCheckBox::nextCheckState() {
+    setCheckState(checkState() == Qt::Unchecked ? Qt::Checked : Qt::Unchecked);
+}
+
+SnippetBox::SnippetBox(QWidget* parent) : QPlainTextEdit(parent) {
+    setLineWrapMode(QPlainTextEdit::NoWrap);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setTabChangesFocus(true);
+}
+
+void SnippetBox::setSnippet(const QString& text) {
+    QString shown = text;
+    setPlainText(shown.replace(kCrLf, kLf));
+}
+
+QString SnippetBox::snippet() const {
+    return toPlainText().replace(kLf, kCrLf);
+}
+
+void SnippetBox::selectAllText() {
+    QTextCursor cursor(document());
+    cursor.setPosition(0);
+    cursor.setPosition(toPlainText().length(), QTextCursor::KeepAnchor);
+    setTextCursor(cursor);
+}
+
+QMimeData* SnippetBox::createMimeDataFromSelection() const {
+    auto* data = new QMimeData;
+    data->setText(textCursor().selection().toPlainText().replace(kLf, kCrLf));
+    return data;
+}
+
+}  // namespace tamarin

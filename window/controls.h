@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+
+// The few places where the window's controls behave differently from Qt's stock ones.
+namespace tamarin {
+
+// Sets a button's caption from a text whose line breaks are CR LF (Qt's buttons break at LF).
+void setCaption(QAbstractButton* button, const char* crlfText);
+
+// A pick-only list kept in case-insensitive order, whose entries carry an integer item data that
+// stays with the entry wherever the list places it. Adding and clearing never select anything by
+// themselves (a stock QComboBox selects its first entry when one is added to an empty list).
+class SortedComboBox : public QComboBox {
+    Q_OBJECT
+
+  public:
+    explicit SortedComboBox(QWidget* parent = nullptr);
+
+    // Inserts the entry at its sorted place and returns that position.
+    int addSorted(const QString& text);
+    void clearEntries();
+    // Selects a position; -1 selects nothing. Any other position outside the list is refused.
+    void selectPosition(int position);
+};
+
+// An editable drop-down whose list operations leave the typed text alone.
+class PlayersComboBox : public QComboBox {
+    Q_OBJECT
+
+  public:
+    explicit PlayersComboBox(QWidget* parent = nullptr);
+
+    void clearAll();  // entries and the text in the edit field
+    void appendEntry(const QString& text);
+};
+
+// A label that reports a click (press and release on it with the left button).
+class ClickableLabel : public QLabel {
+    Q_OBJECT
+
+  public:
+    using QLabel::QLabel;
+
+  signals:
+    void clicked();
+
+  protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+  private:
+    bool pressed_ = false;
+};
+
+// A check box whose value is 0 (unchecked), 1 (checked) or 2 (greyed). A user's click on a greyed
+// box unchecks it, as the details caption does; greyed is only ever set from code.
+class DetailsCheckBox : public QCheckBox {
+    Q_OBJECT
+
+  public:
+    explicit DetailsCheckBox(QWidget* parent = nullptr);
+
+    int value() const;
+    void setValue(int value);  // refuses anything but 0, 1 and 2
+
+  protected:
+    void nextCheckState() override;
+};
+
+// The snippet box. The snippet's lines end in CR LF; Qt's text widgets keep their own line breaks,
+// so the box shows the lines and hands CR LF line ends back to the clipboard and drags.
+class SnippetBox : public QPlainTextEdit {
+    Q_OBJECT
+
+  public:
+    explicit SnippetBox(QWidget* parent = nullptr);
+
+    void setSnippet(const QString& text);
+    // The text as CR LF text, as it was set.
+    QString snippet() const;
+    void selectAllText();
+
+  protected:
+    QMimeData* createMimeDataFromSelection() const override;
+};
+
+}  // namespace tamarin

@@ -1,0 +1,112 @@
+#include <cmath>
+
+#include "common/numbers.h"
+#include "common/steps.h"
+#include "common/variants.h"
+#include "snippet/snippet.h"
+#include "window/frmMain.h"
+#include "window/texts.h"
+
+// The bottom rectangle: the preview and the snippet box take turns in it, the snippet box always
+// lies exactly over the preview, and the window ends a fixed margin below it.
+namespace tamarin {
+
+namespace {
+
+constexpr qint16 kFewestPlayers = 5;
+constexpr qint16 kTwipsPerRow = 195;
+constexpr qint16 kFivePlayerHeight = 1740;
+constexpr float kMarginBelowPreview = 450.0f;
+
+float twipsOf(StatusControl* control, vireo::DispId id) {
+    return variantToSingle(control->get(id));
+}
+
+}  // namespace
+
+void frmMain::ArrangePreview() {
+    qint16 offset = 0;
+    runStep([&] { offset = sub16(wholeText16(cboPlayers->currentText()), kFewestPlayers); });
+    runStep([&] {
+        const qint16 expanded = add16(mul16(offset, kTwipsPerRow), kFivePlayerHeight);
+        Vireo->put(vireo::ExpandedHight, qint32(expanded));
+    });
+    runStep([this] { layOverPreview(); });
+    runStep([this] { fitWindowToPreview(); });
+}
+
+void frmMain::Vireo_PreviewResized() {
+    try {
+        layOverPreview();
+        fitWindowToPreview();
+    } catch (const StepFailure&) {
+        // A control that stops answering ends the re-layout; the window stays as it was.
+    }
+}
+
+void frmMain::layOverPreview() {
+    const float left = twipsOf(Vireo, vireo::Left);
+    const float top = twipsOf(Vireo, vireo::Top);
+    const float width = twipsOf(Vireo, vireo::Width);
+    const float height = twipsOf(Vireo, vireo::Height);
+    placeTwips(txtHTML, left, top, width, height);
+}
+
+void frmMain::fitWindowToPreview() {
+    const float top = twipsOf(Vireo, vireo::Top);
+    const float height = twipsOf(Vireo, vireo::Height);
+    const float outer = top + height + kMarginBelowPreview;
+    if (!std::isfinite(outer) || outer <= 0.0f) {
+        throw StepFailure("the window cannot be that high");
+    }
+    setOuterHeightTwips(outer);
+}
+
+void frmMain::cmdShow_Click() {
+    bool previewShowing = false;
+    if (!runStep([&] { previewShowing = variantToBool(Vireo->get(vireo::Visible)); })) {
+        return;
+    }
+    if (previewShowing) {
+        runSteps({
+            [this] { BuildHtml(); },
+            [this] { txtHTML->show(); },
+            [this] { Vireo->put(vireo::Visible, false); },
+            [this] { setCaption(cmdShow, texts::kShowVireoCaption); },
+        });
+    } else {
+        runSteps({
+            [this] { txtHTML->hide(); },
+            [this] { Vireo->put(vireo::Visible, true); },
+            [this] { setCaption(cmdShow, texts::kShowHtmlCaption); },
+        });
+    }
+}
+
+void frmMain::BuildHtml() {
+    const double twipsPerPixel = desktop_.twipsPerPixelY();
+    const double heightTwips = twipsOf(Vireo, vireo::Height);
+    if (twipsPerPixel == 0.0) {
+        throw StepFailure("the screen reports no pixel size");
+    }
+    const double pixels = heightTwips / twipsPerPixel;
+    if (!std::isfinite(pixels)) {
+        throw StepFailure("the preview's height in pixels cannot be worked out");
+    }
+    SnippetValues values;
+    values.pixelHeight = roundToInt32(pixels);
+    values.gameType = variantToText(Vireo->get(vireo::GameType));
+    values.hostName = variantToText(Vireo->get(vireo::HostName));
+    values.hostPort = variantToInt32(Vireo->get(vireo::HostPort));
+    values.version = variantToText(Vireo->get(vireo::Version));
+    values.refreshInterval = variantToInt32(Vireo->get(vireo::RefreshInterval));
+    values.details = variantToBool(Vireo->get(vireo::Details));
+    values.expandedHight = variantToInt32(Vireo->get(vireo::ExpandedHight));
+    txtHTML->setSnippet(snippetText(values));
+    if (!txtHTML->isHidden()) {
+        txtHTML->setFocus();
+        txtHTML->selectAllText();
+    }
+}
+
+}  // namespace tamarin
