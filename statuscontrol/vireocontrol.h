@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QRect>
+#include <QString>
+
+#include "settings/settingsstore.h"
+#include "statuscontrol/serverstatus.h"
+#include "statuscontrol/statuscontrol.h"
+
+class QToolButton;
+
+namespace tamarin {
+
+// Our Vireo status control (VireoLib.Vireo), the preview on the window.
+class VireoControl : public StatusControl {
+    Q_OBJECT
+
+  public:
+    VireoControl(TwipsScale scale, vireo::StoredProperties stored, SettingsStore& store,
+                 QWidget* parent = nullptr);
+    ~VireoControl() override;
+
+    static QString versionText();
+
+    // The drawn layout, in twips from the control's top: the status block, then one player row
+    // after another. Five rows need 1740 twips; every further row takes another 195.
+    static constexpr int kRowsTopTwips = 765;
+    static constexpr int kRowHeightTwips = 195;
+    static constexpr int kMaxHeightTwips = 32767;
+    static int rowsThatFit(double heightTwips);
+
+    // The height the control gives itself now, in twips: collapsed without details, otherwise the
+    // expanded height kept within sane bounds.
+    double collapsedHeightTwips() const;
+    double drawnHeightTwips() const;
+    // Player rows drawn at the current height (none while the details are hidden).
+    int visibleRowCount() const;
+    QRect playerRowRect(int row) const;
+
+    const ServerStatus& status() const { return status_; }
+
+  public slots:
+    // Shows what a query found out about the configured server.
+    void showStatus(const tamarin::ServerStatus& status);
+    // Toggles the details as a visitor of the page does with the button inside the control.
+    void toggleDetails();
+
+  protected:
+    QVariant getOwn(vireo::DispId id) override;
+    void putOwn(vireo::DispId id, const QVariant& value) override;
+    QVariant callOwn(vireo::DispId id, QVariantList& args) override;
+
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
+    void configureServer(QVariantList& args);
+    void setDetails(bool details);
+    void setExpandedHight(qint32 twips);
+    void applyOwnHeight();
+    void placeDetailsButton();
+    void labelDetailsButton();
+
+    QString stateText() const;
+    QString titleText() const;
+    QString summaryText() const;
+    QString addressText() const;
+    void paintStatusBlock(QPainter& painter) const;
+    void paintPlayerRows(QPainter& painter) const;
+
+    vireo::StoredProperties stored_;
+    SettingsStore& store_;
+
+    qint32 refreshInterval_ = 0;
+    QString gameType_;
+    qint32 hostPort_ = 0;
+    QString hostName_;
+    QString gameKey_;
+    bool details_ = true;
+    qint32 expandedHight_ = 0;
+
+    ServerStatus status_;
+    QToolButton* detailsButton_ = nullptr;
+};
+
+}  // namespace tamarin
