@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringView>
+#include <optional>
+
+namespace tamarin {
+
+// One settings file as text: its lines, kept as they were so that comments, blank lines and the
+// order of sections and keys survive a rewrite, with the sections and values read from them.
+// Pure text in, text out; the file itself is handled by IniSettingsStore.
+class IniDocument {
+  public:
+    static IniDocument fromText(QStringView text);
+    QString toText() const;
+
+    // The text of the last line that gives this key in a section of this name, if any.
+    std::optional<QString> value(QStringView section, QStringView key) const;
+
+    // Replaces that same line, or adds the key to the section (adding the section at the end).
+    void setValue(const QString& section, const QString& key, const QString& text);
+
+  private:
+    enum class Kind { Other, Section, Value };
+
+    struct Line {
+        QString text;  // as written, without its line break
+        Kind kind = Kind::Other;
+        std::optional<QString> section;  // the section this line opens or belongs to
+        QString key;
+        QString value;
+    };
+
+    static Line parseLine(const QString& text, std::optional<QString>& currentSection);
+    static Line valueLine(const QString& section, const QString& key, const QString& text);
+    qsizetype lastLineOf(QStringView section, QStringView key) const;
+    qsizetype lastLineInSection(QStringView section) const;
+    void appendSection(const QString& section, const QString& key, const QString& text);
+
+    QList<Line> lines_;
+};
+
+}  // namespace tamarin
