@@ -20,6 +20,8 @@ class IniSettingsStore : public SettingsStore {
                 const QString& defaultValue) const override;
     void save(const QString& application, const QString& section, const QString& key,
               const QString& text) override;
+    // All values in one locked read and one atomic rewrite: a reader sees all of them or none.
+    void saveAll(const QString& application, const QList<SettingValue>& values) override;
 
   private:
     QString directory_;
