@@ -40,7 +40,6 @@ void closeOnTerminationSignals(QWidget& window) {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tamarin"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Tamarin"));
     QApplication::setDesktopFileName(QStringLiteral("tamarin"));
 
     tamarin::IniSettingsStore store;

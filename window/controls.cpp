@@ -4,7 +4,10 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QSignalBlocker>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 #include <QTextCursor>
+#include <QTextDocumentFragment>
 
 #include "common/steps.h"
 
@@ -17,6 +20,18 @@ const QString kLf = QStringLiteral("\n");
 
 void setCaption(QAbstractButton* button, const char* crlfText) {
     button->setText(QString::fromLatin1(crlfText).replace(kCrLf, kLf));
+}
+
+void WrappingButton::paintEvent(QPaintEvent*) {
+    QStylePainter painter(this);
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    const QString caption = option.text;
+    option.text.clear();
+    painter.drawControl(QStyle::CE_PushButton, option);
+    const QRect area = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
+    painter.drawItemText(area, Qt::AlignCenter | Qt::TextWordWrap, palette(), isEnabled(), caption,
+                         QPalette::ButtonText);
 }
 
 SortedComboBox::SortedComboBox(QWidget* parent) : QComboBox(parent) {

@@ -4,12 +4,25 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPushButton>
 
 // The few places where the window's controls behave differently from Qt's stock ones.
 namespace tamarin {
 
 // Sets a button's caption from a text whose line breaks are CR LF (Qt's buttons break at LF).
 void setCaption(QAbstractButton* button, const char* crlfText);
+
+// A push button whose caption wraps at word boundaries when it is wider than the button, as the
+// narrow Reload Games button needs; explicit line breaks are kept.
+class WrappingButton : public QPushButton {
+    Q_OBJECT
+
+  public:
+    using QPushButton::QPushButton;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+};
 
 // A pick-only list kept in case-insensitive order, whose entries carry an integer item data that
 // stays with the entry wherever the list places it. Adding and clearing never select anything by

@@ -7,6 +7,11 @@
 #include "common/steps.h"
 #include "window/texts.h"
 
+// The artwork is compiled into this library; a static library's resources must be registered.
+static void registerArtwork() {
+    Q_INIT_RESOURCE(assets);
+}
+
 namespace tamarin {
 
 namespace {
@@ -38,8 +43,12 @@ W* named(QWidget* parent, const char* name, Args&&... args) {
 frmMain::frmMain(SettingsStore& store, Desktop& desktop, const ControlFactory& makeControl,
                  QWidget* parent)
     : QWidget(parent), store_(store), desktop_(desktop), scale_(scaleOf(desktop)) {
+    registerArtwork();
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QString::fromLatin1(texts::kWindowCaption));
+    // The layout is fixed in twips: the window can be minimised and closed, not resized.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFixedSize(scale_.toPixelsX(kClientWidth), scale_.toPixelsY(kClientHeight));
     createControls(makeControl);
     applyLook();
@@ -67,9 +76,9 @@ void frmMain::createControls(const ControlFactory& makeControl) {
     cboPlayers = named<PlayersComboBox>(this, "cboPlayers");
     cboPlayers->setEditText(QStringLiteral("cboPlayers"));
     placeTwips(cboPlayers, 1800, 1740, 735, 360);
-    cmdSave = named<QPushButton>(this, "cmdSave", QStringLiteral("Save Options"));
+    cmdSave = named<WrappingButton>(this, "cmdSave", QStringLiteral("Save Options"));
     placeTwips(cmdSave, 4620, 960, 1515, 675);
-    cmdShow = named<QPushButton>(this, "cmdShow", QStringLiteral("Show HTML"));
+    cmdShow = named<WrappingButton>(this, "cmdShow", QStringLiteral("Show HTML"));
     placeTwips(cmdShow, 6180, 960, 1455, 675);
     txtHTML = named<SnippetBox>(this, "txtHTML");
     txtHTML->setPlainText(QStringLiteral("txtHTML\n"));
@@ -92,7 +101,7 @@ void frmMain::createControls(const ControlFactory& makeControl) {
     placeTwips(Label5, 4560, 1740, 1035, 315);
     Label6 = named<QLabel>(this, "Label6", QStringLiteral("# Players Visible:"));
     placeTwips(Label6, 0, 1800, 1755, 315);
-    cmdReload = named<QPushButton>(this, "cmdReload", QStringLiteral("Reload Games"));
+    cmdReload = named<WrappingButton>(this, "cmdReload", QStringLiteral("Reload Games"));
     placeTwips(cmdReload, 7680, 1020, 855, 555);
     chkDetials = named<DetailsCheckBox>(this, "chkDetials");
     chkDetials->setText(QStringLiteral("Check1"));
@@ -153,7 +162,7 @@ bool frmMain::event(QEvent* event) {
         case QEvent::Show:
         case QEvent::Move:
         case QEvent::WindowStateChange:
-        case QEvent::PlatformSurface:
+        case QEvent::ActivationChange:
             applyOuterHeight();
             break;
         default:

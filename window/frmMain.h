@@ -85,8 +85,8 @@ class frmMain : public QWidget {
     QLineEdit* txtPort = nullptr;
     QLineEdit* txtRefresh = nullptr;
     PlayersComboBox* cboPlayers = nullptr;
-    QPushButton* cmdSave = nullptr;
-    QPushButton* cmdShow = nullptr;
+    WrappingButton* cmdSave = nullptr;
+    WrappingButton* cmdShow = nullptr;
     SnippetBox* txtHTML = nullptr;
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;
@@ -97,7 +97,7 @@ class frmMain : public QWidget {
     ClickableLabel* lblEMail = nullptr;
     QLabel* Label5 = nullptr;
     QLabel* Label6 = nullptr;
-    QPushButton* cmdReload = nullptr;
+    WrappingButton* cmdReload = nullptr;
     DetailsCheckBox* chkDetials = nullptr;
     ClickableLabel* lblDetails = nullptr;
     StatusControl* Vireo = nullptr;
