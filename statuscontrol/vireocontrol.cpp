@@ -1,6 +1,8 @@
 #include "statuscontrol/vireocontrol.h"
 
+#include <QContextMenuEvent>
 #include <QFontMetrics>
+#include <QMenu>
 #include <QPainter>
 #include <QToolButton>
 #include <algorithm>
@@ -8,6 +10,8 @@
 #include "common/numbers.h"
 #include "common/steps.h"
 #include "common/variants.h"
+#include "statuscontrol/gamecatalog.h"
+#include "statuscontrol/optionsdialog.h"
 
 namespace tamarin {
 
@@ -31,6 +35,8 @@ const QColor kPanel(0x1c, 0x22, 0x2e);
 const QColor kText(0xe6, 0xe9, 0xef);
 const QColor kDimText(0x9a, 0xa3, 0xb2);
 const QColor kSeparator(0x3a, 0x44, 0x56);
+const QColor kOnline(0x7c, 0xd9, 0x92);
+const QColor kTrouble(0xf0, 0x9a, 0x6a);
 
 qint32 portFromText(const QString& text) {
     const qint32 port = wholeText32(text);
@@ -57,6 +63,16 @@ VireoControl::VireoControl(TwipsScale scale, vireo::StoredProperties stored, Set
       expandedHight_(stored.expandedHight) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setContextMenuPolicy(Qt::DefaultContextMenu);
+    writeDefaultCatalogue();
+
+    connect(&query_, &ServerQuery::finished, this, &VireoControl::showStatus);
+    // Precise, because a coarse timer may fire a little early and ask more than once a second.
+    refreshTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&refreshTimer_, &QTimer::timeout, this, &VireoControl::refresh);
+    // Several server properties written one after the other by a page give one query, not three.
+    requeryTimer_.setSingleShot(true);
+    requeryTimer_.setInterval(0);
+    connect(&requeryTimer_, &QTimer::timeout, this, &VireoControl::startQuery);
 
     detailsButton_ = new QToolButton(this);
     detailsButton_->setObjectName("detailsButton");
@@ -78,6 +94,12 @@ VireoControl::~VireoControl() = default;
 
 QString VireoControl::versionText() {
     return QString::fromLatin1(kVersion);
+}
+
+void VireoControl::writeDefaultCatalogue() {
+    // As an installer would on a new account. A store that refuses costs the user the defaults,
+    // not the control.
+    runStep([this] { GameCatalog::writeDefaultsIfUnconfigured(store_); });
 }
 
 int VireoControl::rowsThatFit(double heightTwips) {
@@ -123,6 +145,21 @@ void VireoControl::toggleDetails() {
     setDetails(!details_);
 }
 
+void VireoControl::showOptions() {
+    OptionsDialog dialog(store_, this);
+    dialog.exec();
+}
+
+void VireoControl::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu menu(this);
+    menu.addAction(tr("Options\u2026"), this, &VireoControl::showOptions);
+    menu.exec(event->globalPos());
+}
+
+int VireoControl::refreshPeriodMs() const {
+    return refreshTimer_.isActive() ? refreshTimer_.interval() : 0;
+}
+
 QVariant VireoControl::getOwn(vireo::DispId id) {
     switch (id) {
         case vireo::RefreshInterval:
@@ -148,17 +185,21 @@ void VireoControl::putOwn(vireo::DispId id, const QVariant& value) {
     switch (id) {
         case vireo::RefreshInterval:
             refreshInterval_ = variantToInt32(value);
+            restartRefreshTimer();
             break;
         case vireo::Version:
             throw StepFailure("the version is read only");
         case vireo::GameType:
             gameType_ = variantToText(value);
+            requerySoon();
             break;
         case vireo::HostPort:
             hostPort_ = checkedPort(variantToInt32(value));
+            requerySoon();
             break;
         case vireo::HostName:
             hostName_ = variantToText(value);
+            requerySoon();
             break;
         case vireo::Details:
             setDetails(variantToBool(value));
@@ -196,8 +237,51 @@ void VireoControl::configureServer(QVariantList& args) {
     hostPort_ = port;
     gameType_ = gameType;
     gameKey_ = gameKey;
+    gameName_ = store_.get(GameCatalog::kApplication, gameKey, QStringLiteral("GameName"), {});
     refreshInterval_ = interval;
+    requeryTimer_.stop();
+    startQuery();
+    restartRefreshTimer();
+}
+
+void VireoControl::startQuery() {
+    unknownGameType_ = protocolForGameType(gameType_) == QueryProtocol::None;
     status_ = ServerStatus{};
+    if (canQuery()) {
+        status_.state = ServerStatus::State::Querying;
+        sendQuery();
+    } else {
+        query_.cancel();
+    }
+    update();
+}
+
+void VireoControl::refresh() {
+    // A query still waiting for its answer is left to finish: cutting it short every second would
+    // never let a silent server show as not answering. What was shown stays until the next answer.
+    if (!query_.isRunning() && canQuery()) {
+        sendQuery();
+    }
+}
+
+bool VireoControl::canQuery() const {
+    return !unknownGameType_ && !hostName_.trimmed().isEmpty() && hostPort_ >= kLowestPort &&
+           hostPort_ <= kHighestPort;
+}
+
+void VireoControl::sendQuery() {
+    query_.start(hostName_.trimmed(), quint16(hostPort_), protocolForGameType(gameType_));
+}
+
+void VireoControl::restartRefreshTimer() {
+    refreshTimer_.stop();
+    if (refreshInterval_ > 0) {
+        refreshTimer_.start(std::max(kMinRefreshMs, int(refreshInterval_)));
+    }
+}
+
+void VireoControl::requerySoon() {
+    requeryTimer_.start();
     update();
 }
 
@@ -237,6 +321,9 @@ void VireoControl::resizeEvent(QResizeEvent* event) {
 }
 
 QString VireoControl::stateText() const {
+    if (unknownGameType_) {
+        return tr("unknown game type");
+    }
     switch (status_.state) {
         case ServerStatus::State::NotQueried:
             return tr("not queried yet");
@@ -252,6 +339,22 @@ QString VireoControl::stateText() const {
             return tr("bad address");
     }
     return {};
+}
+
+QColor VireoControl::stateColour() const {
+    if (unknownGameType_) {
+        return kTrouble;
+    }
+    switch (status_.state) {
+        case ServerStatus::State::Online:
+            return kOnline;
+        case ServerStatus::State::NotAnswering:
+        case ServerStatus::State::Refused:
+        case ServerStatus::State::BadAddress:
+            return kTrouble;
+        default:
+            return kDimText;
+    }
 }
 
 QString VireoControl::addressText() const {
@@ -274,7 +377,9 @@ QString VireoControl::summaryText() const {
         parts << (status_.map.isEmpty() ? tr("no map") : status_.map);
         parts << tr("%1/%2 players").arg(status_.players).arg(status_.maxPlayers);
     }
-    if (!gameType_.isEmpty()) {
+    if (!gameName_.isEmpty()) {
+        parts << gameName_;
+    } else if (!gameType_.isEmpty()) {
         parts << gameType_;
     }
     if (status_.state == ServerStatus::State::Online) {
@@ -309,7 +414,7 @@ void VireoControl::paintStatusBlock(QPainter& painter) const {
     const int stateWidth = QFontMetrics(plainFont).horizontalAdvance(state);
     const QRect titleLine(margin, s.toPixelsY(kTitleTopTwips), std::max(0, right - margin),
                           s.toPixelsY(kTitleHeightTwips));
-    painter.setPen(kDimText);
+    painter.setPen(stateColour());
     painter.drawText(titleLine, Qt::AlignRight | Qt::AlignVCenter, state);
 
     painter.setFont(titleFont);

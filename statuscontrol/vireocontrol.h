@@ -2,8 +2,10 @@
 
 #include <QRect>
 #include <QString>
+#include <QTimer>
 
 #include "settings/settingsstore.h"
+#include "statuscontrol/serverquery.h"
 #include "statuscontrol/serverstatus.h"
 #include "statuscontrol/statuscontrol.h"
 
@@ -27,6 +29,8 @@ class VireoControl : public StatusControl {
     static constexpr int kRowsTopTwips = 765;
     static constexpr int kRowHeightTwips = 195;
     static constexpr int kMaxHeightTwips = 32767;
+    // However short the interval a page asks for, a server is asked at most once a second.
+    static constexpr int kMinRefreshMs = 1000;
     static int rowsThatFit(double heightTwips);
 
     // The height the control gives itself now, in twips: collapsed without details, otherwise the
@@ -38,12 +42,18 @@ class VireoControl : public StatusControl {
     QRect playerRowRect(int row) const;
 
     const ServerStatus& status() const { return status_; }
+    // The state as the control shows it, e.g. "online" or "unknown game type".
+    QString stateText() const;
+    // The milliseconds between automatic queries now; 0 while there are none.
+    int refreshPeriodMs() const;
 
   public slots:
     // Shows what a query found out about the configured server.
     void showStatus(const tamarin::ServerStatus& status);
     // Toggles the details as a visitor of the page does with the button inside the control.
     void toggleDetails();
+    // The control's options screen, as its context menu opens it.
+    void showOptions();
 
   protected:
     QVariant getOwn(vireo::DispId id) override;
@@ -52,16 +62,24 @@ class VireoControl : public StatusControl {
 
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
   private:
+    void writeDefaultCatalogue();
     void configureServer(QVariantList& args);
+    void startQuery();
+    void refresh();
+    bool canQuery() const;
+    void sendQuery();
+    void restartRefreshTimer();
+    void requerySoon();
     void setDetails(bool details);
     void setExpandedHight(qint32 twips);
     void applyOwnHeight();
     void placeDetailsButton();
     void labelDetailsButton();
 
-    QString stateText() const;
+    QColor stateColour() const;
     QString titleText() const;
     QString summaryText() const;
     QString addressText() const;
@@ -76,10 +94,15 @@ class VireoControl : public StatusControl {
     qint32 hostPort_ = 0;
     QString hostName_;
     QString gameKey_;
+    QString gameName_;
     bool details_ = true;
     qint32 expandedHight_ = 0;
 
     ServerStatus status_;
+    bool unknownGameType_ = false;
+    ServerQuery query_;
+    QTimer refreshTimer_;
+    QTimer requeryTimer_;
     QToolButton* detailsButton_ = nullptr;
 };
 

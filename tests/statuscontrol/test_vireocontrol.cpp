@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <cmath>
 #include <limits>
@@ -187,6 +191,54 @@ TEST_F(VireoControlTest, PaintsServerTextWithoutInterpretingIt) {
     QImage image(control.size(), QImage::Format_ARGB32);
     control.render(&image);
     EXPECT_EQ(control.status().rows.size(), 40);
+}
+
+TEST(VireoControlCatalogue, WrittenOnANewAccountOnlyAndNeverOverAUsersList) {
+    MemoryStore fresh;
+    VireoControl first(TwipsScale{}, vireo::StoredProperties{}, fresh);
+    EXPECT_EQ(fresh.saveAllCalls, 1);
+    EXPECT_EQ(fresh.get("Vireo", "Config", "ServerCount", "?"), "6");
+    VireoControl second(TwipsScale{}, vireo::StoredProperties{}, fresh);
+    EXPECT_EQ(fresh.saveAllCalls, 1);
+
+    MemoryStore emptied;
+    emptied.seed("Vireo", "Config", "ServerCount", "-1");
+    VireoControl onEmptied(TwipsScale{}, vireo::StoredProperties{}, emptied);
+    EXPECT_TRUE(emptied.writes.isEmpty());
+
+    MemoryStore refusing;
+    refusing.refuseSaves = true;
+    VireoControl onRefusing(TwipsScale{}, vireo::StoredProperties{}, refusing);
+    EXPECT_EQ(onRefusing.get(vireo::Version).toString(), "1.0");
+}
+
+TEST_F(VireoControlTest, ConfigureServerShowsTheConfiguredGamesName) {
+    QVariantList args = configureArgs(QString("27960"));
+    control.call(vireo::ConfigureServer, args);
+    EXPECT_EQ(store.get("Vireo", "q3a", "GameName", "?"), "Quake III Arena");
+    EXPECT_EQ(control.stateText(), "querying\u2026");
+
+    QVariantList unknown = {
+        QString("127.0.0.1"), QString("1"), QString("zz"), QString("zz"), 0, QString()};
+    control.call(vireo::ConfigureServer, unknown);
+    EXPECT_EQ(control.stateText(), "unknown game type");
+    EXPECT_EQ(control.get(vireo::GameType).toString(), "zz");
+}
+
+TEST_F(VireoControlTest, TheContextMenuOffersTheOptions) {
+    QStringList offered;
+    QTimer::singleShot(0, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        for (QAction* action : menu->actions()) {
+            offered << action->text();
+        }
+        menu->close();
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 10),
+                            control.mapToGlobal(QPoint(10, 10)));
+    QApplication::sendEvent(&control, &event);
+    EXPECT_EQ(offered, QStringList({"Options\u2026"}));
 }
 
 }  // namespace
