@@ -298,6 +298,7 @@ IniDocument IniDocument::fromText(QStringView text) {
         return document;
     }
     std::optional<QString> currentSection;
+    document.lines_.reserve(text.count(u'\n') + 1);
     for (QStringView line : text.split(u'\n')) {
         if (line.endsWith(u'\r')) {
             line.chop(1);

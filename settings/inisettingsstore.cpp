@@ -62,19 +62,20 @@ std::optional<QString> decodeStrictly(const QByteArray& bytes) {
 }
 
 // Only a regular file is opened: a directory, a pipe or a device in the file's place counts as
-// unreadable (a pipe would block the read for ever).
+// unreadable (a pipe would block the read for ever). The size is taken from the opened file, so
+// that a save by another instance that replaces the file meanwhile cannot cut the read short.
 SettingsFile readSettingsFile(const QString& path) {
     const QFileInfo info(path);
     if (!info.exists() && !info.isSymLink()) {
         return {};
     }
     QFile file(path);
-    if (!info.isFile() || info.size() > kLargestReadableFile || !file.open(QIODevice::ReadOnly)) {
+    if (!info.isFile() || !file.open(QIODevice::ReadOnly) || file.size() > kLargestReadableFile) {
         return {FileState::Unreadable, {}};
     }
-    const QByteArray bytes = file.read(kLargestReadableFile + 1);
-    const bool complete = file.error() == QFileDevice::NoError && file.atEnd() &&
-                          bytes.size() <= kLargestReadableFile;
+    const QByteArray bytes = file.readAll();
+    const bool complete =
+        file.error() == QFileDevice::NoError && bytes.size() <= kLargestReadableFile;
     const std::optional<QString> text = complete ? decodeStrictly(bytes) : std::nullopt;
     return text ? SettingsFile{FileState::Readable, *text}
                 : SettingsFile{FileState::Unreadable, {}};
