@@ -23,6 +23,12 @@ const QString kTamarin = u"Tamarin"_s;
 const QString kVireo = u"Vireo"_s;
 const QString kAbsent = u"<absent>"_s;
 
+void writeBytes(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
 class IniStore : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_TRUE(root.isValid()); }
@@ -34,9 +40,7 @@ class IniStore : public ::testing::Test {
 
     void writeFile(const QString& application, const QByteArray& bytes) const {
         QDir().mkpath(QFileInfo(store.fileFor(application)).path());
-        QFile file(store.fileFor(application));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
+        writeBytes(store.fileFor(application), bytes);
     }
 
     static QByteArray bytesOf(const QString& path) {
@@ -200,6 +204,20 @@ TEST_F(IniStore, AnApplicationNameCannotLeaveTheFolder) {
     EXPECT_EQ(QDir(root.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
 }
 
+// Settings kept elsewhere and linked in, as dotfile managers do: the link stays a link.
+TEST_F(IniStore, ASaveThroughALinkWritesItsTarget) {
+    const QString target = root.filePath("dotfiles/Tamarin.ini");
+    QDir().mkpath(QFileInfo(target).path());
+    writeBytes(target, "[LastServer]\nIP=old\n");
+    QDir().mkpath(QFileInfo(store.fileFor(kTamarin)).path());
+    ASSERT_TRUE(QFile::link(target, store.fileFor(kTamarin)));
+
+    store.save(kTamarin, "LastServer", "Port", "27960");
+
+    EXPECT_TRUE(QFileInfo(store.fileFor(kTamarin)).isSymLink());
+    EXPECT_EQ(bytesOf(target), "[LastServer]\nIP=old\nPort=27960\n");
+}
+
 // ---- Refused saves. The tests may run as root, for whom permissions refuse nothing; these
 // places refuse everyone.
 
@@ -258,12 +276,6 @@ struct Corruption {
     const char* what;
     std::function<void(const QString& path)> make;
 };
-
-void writeBytes(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
 
 const Corruption kCorruptions[] = {
     {"NUL bytes", [](const QString& p) { writeBytes(p, QByteArray("[Config]\nk=v\0\0", 15)); }},
