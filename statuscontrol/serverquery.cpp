@@ -46,19 +46,24 @@ QHostAddress preferredAddress(const QList<QHostAddress>& addresses) {
     return addresses.isEmpty() ? QHostAddress() : addresses.first();
 }
 
-// Whether the system has reported the server's port closed. The ICMP reply makes a connected UDP
-// socket readable with a pending error but no datagram, and Qt drops that error while it looks for
-// datagrams, so it is taken from the socket first. (Reading SO_ERROR also clears it.)
-bool portReportedClosed(const QUdpSocket& socket) {
+enum class SocketTrouble { None, PortClosed, Unreachable };
+
+// What the system has reported about the server through ICMP. Such a report makes a connected UDP
+// socket readable with a pending error but no datagram; Qt drops that error while it looks for
+// datagrams and then stops watching the socket until something is read, so the error is taken
+// from the socket first (reading SO_ERROR also clears it) and the query ends on it.
+SocketTrouble takeSocketTrouble(const QUdpSocket& socket) {
 #ifdef Q_OS_UNIX
     int error = 0;
     socklen_t length = sizeof error;
     const int descriptor = int(socket.socketDescriptor());
-    return ::getsockopt(descriptor, SOL_SOCKET, SO_ERROR, &error, &length) == 0 &&
-           error == ECONNREFUSED;
+    if (::getsockopt(descriptor, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error == 0) {
+        return SocketTrouble::None;
+    }
+    return error == ECONNREFUSED ? SocketTrouble::PortClosed : SocketTrouble::Unreachable;
 #else
     Q_UNUSED(socket);
-    return false;  // elsewhere Qt reports it as ConnectionRefusedError
+    return SocketTrouble::None;  // elsewhere Qt reports a closed port as ConnectionRefusedError
 #endif
 }
 
@@ -204,9 +209,15 @@ bool ServerQuery::Private::isFromServer(const QNetworkDatagram& datagram) const 
 }
 
 void ServerQuery::Private::readDatagrams() {
-    if (socket && portReportedClosed(*socket)) {
-        finish(withState(ServerStatus::State::Refused));
-        return;
+    switch (socket ? takeSocketTrouble(*socket) : SocketTrouble::None) {
+        case SocketTrouble::PortClosed:
+            finish(withState(ServerStatus::State::Refused));
+            return;
+        case SocketTrouble::Unreachable:
+            finish(conversation->onTimeout());  // no reply can come now
+            return;
+        case SocketTrouble::None:
+            break;
     }
     const quint64 reading = generation;
     for (int i = 0; i < kDatagramsPerWakeUp && socket && socket->hasPendingDatagrams(); ++i) {
