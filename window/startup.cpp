@@ -69,18 +69,24 @@ void frmMain::Form_Unload() {
 }
 
 void frmMain::saveLastServer() {
-    const QString app = QString::fromLatin1(texts::kApplication);
-    const QString section = QString::fromLatin1(texts::kLastServer);
-    runSteps({
-        [&] {
-            store_.save(app, section, "Game", decimalText(narrowTo16(cboGame->currentIndex())));
-        },
-        [&] { store_.save(app, section, "Players", cboPlayers->currentText()); },
-        [&] { store_.save(app, section, "IP", txtIP->text()); },
-        [&] { store_.save(app, section, "Port", txtPort->text()); },
-        [&] { store_.save(app, section, "Refresh", txtRefresh->text()); },
-        [&] { store_.save(app, section, "Details", decimalText(narrowTo16(chkDetials->value()))); },
-    });
+    QList<SettingValue> values;
+    auto value = [&](const char* key, const std::function<QString()>& text) {
+        runStep([&] { values.append({texts::kLastServer, key, text()}); });
+    };
+    value("Game", [this] { return decimalText(narrowTo16(cboGame->currentIndex())); });
+    value("Players", [this] { return cboPlayers->currentText(); });
+    value("IP", [this] { return txtIP->text(); });
+    value("Port", [this] { return txtPort->text(); });
+    value("Refresh", [this] { return txtRefresh->text(); });
+    value("Details", [this] { return decimalText(narrowTo16(chkDetials->value())); });
+    // One write, so a crash during the close leaves either the old or the new six values. When
+    // the store refuses it, each value is tried on its own, so one refusal costs only that value.
+    if (runStep([&] { store_.saveAll(texts::kApplication, values); })) {
+        return;
+    }
+    for (const SettingValue& each : values) {
+        runStep([&] { store_.save(texts::kApplication, each.section, each.key, each.text); });
+    }
 }
 
 }  // namespace tamarin
