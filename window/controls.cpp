@@ -160,6 +160,14 @@ void SnippetBox::selectAllText() {
     setTextCursor(cursor);
 }
 
+void SnippetBox::changeEvent(QEvent* event) {
+    QPlainTextEdit::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        // The snippet indents with TABs: four blanks wide reads like the page it goes into.
+        setTabStopDistance(4 * QFontMetricsF(font()).horizontalAdvance(QLatin1Char(' ')));
+    }
+}
+
 QMimeData* SnippetBox::createMimeDataFromSelection() const {
     auto* data = new QMimeData;
     data->setText(textCursor().selection().toPlainText().replace(kLf, kCrLf));

@@ -99,6 +99,7 @@ class SnippetBox : public QPlainTextEdit {
 
   protected:
     QMimeData* createMimeDataFromSelection() const override;
+    void changeEvent(QEvent* event) override;
 };
 
 }  // namespace tamarin
