@@ -1,20 +1,12 @@
 #include <benchmark/benchmark.h>
 
 #include "snippet/snippet.h"
+#include "tests/support/workedexample.h"
 
 namespace {
 
 tamarin::SnippetValues workedExample() {
-    tamarin::SnippetValues values;
-    values.pixelHeight = 118;
-    values.gameType = "hl";
-    values.hostName = "10.0.0.1";
-    values.hostPort = 27015;
-    values.version = "1.0";
-    values.refreshInterval = 30000;
-    values.details = true;
-    values.expandedHight = 1740;
-    return values;
+    return tamarin::example::values();
 }
 
 // Long texts, with characters to escape scattered through them.

@@ -2,6 +2,7 @@
 #include <QGuiApplication>
 #include <functional>
 
+#include "tests/support/workedexample.h"
 #include "tests/window/readywindow.h"
 
 // The bottom rectangle: the snippet written from what the preview reports, the preview's height
@@ -10,24 +11,7 @@ namespace tamarin {
 
 namespace {
 
-const QString kWorkedExample = QStringLiteral(
-    "<OBJECT classid=CLSID:5E81C0D4-37A2-4B19-8C6E-2F90A1D3B7E5 style=\"HEIGHT: 118px; "
-    "WIDTH: 514px\">\r\n"
-    "\t<PARAM NAME=\"GameType\" VALUE=\"hl\">\r\n"
-    "\t<PARAM NAME=\"HostName\" VALUE=\"10.0.0.1\">\r\n"
-    "\t<PARAM NAME=\"HostPort\" VALUE=\"27015\">\r\n"
-    "\t<PARAM NAME=\"Version\" VALUE=\"1.0\">\r\n"
-    "\t<PARAM NAME=\"RefreshInterval\" VALUE=\"30000\">\r\n"
-    "\t<PARAM NAME=\"Details\" VALUE=\"True\">\r\n"
-    "\t<PARAM NAME=\"ExpandedHight\" VALUE=\"1740\">\r\n"
-    "<EMBED style=\"HEIGHT: 118px; WIDTH: 514px\"\r\n"
-    "\ttype=\"application/x-eskerplus\"\r\n"
-    "\tCLASSID=\"CLSID:5E81C0D4-37A2-4B19-8C6E-2F90A1D3B7E5\"\r\n"
-    "\tcodebase=\"http://www.vireo.example/Vireo/Vireo.ocx\"\r\n"
-    "\tGameType=\"hl\" HostName=\"10.0.0.1\" HostPort=\"27015\" RefreshInterval=\"30000\" "
-    "Details=\"True\" ExpandedHight=\"1740\" Version=\"1.0\"></embed>\r\n"
-    "</OBJECT>\r\n"
-    "<br><a href=\"http://download.vireo.example/vireo/\">Get Vireo</a>\r\n");
+const QString kWorkedExample = example::text();
 
 }  // namespace
 
