@@ -14,4 +14,5 @@ for _ in $(seq 50); do
     xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break
     sleep 0.1
 done
+sleep 0.3  # the window manager announces itself a moment before it manages new windows
 QT_QPA_PLATFORM=xcb "$@"

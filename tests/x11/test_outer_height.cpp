@@ -19,7 +19,7 @@ namespace {
 bool waitForFrame(QWidget& window) {
     QElapsedTimer clock;
     clock.start();
-    while (clock.elapsed() < 5000) {
+    while (clock.elapsed() < 10000) {
         QTest::qWait(50);
         if (window.frameGeometry().height() > window.geometry().height()) {
             QTest::qWait(100);  // let the window react to the frame it now has
@@ -45,6 +45,7 @@ TEST(OuterHeight, TheFramedWindowEndsFourHundredFiftyTwipsBelowThePreview) {
         return control;
     });
     window.show();
+    window.activateWindow();
     ASSERT_TRUE(waitForFrame(window)) << "no window manager frame appeared";
     EXPECT_EQ(window.frameGeometry().height(), expectedOuterPixels(window, *control));
 
