@@ -54,6 +54,7 @@ frmMain::frmMain(SettingsStore& store, Desktop& desktop, const ControlFactory& m
     applyLook();
     setTabOrder();
     connectEvents();
+    describeControls();
     Form_Load();
 }
 

@@ -49,6 +49,7 @@ class frmMain : public QWidget {
   private:
     void createControls(const ControlFactory& makeControl);
     void applyLook();
+    void describeControls();
     void setTabOrder();
     void connectEvents();
     void placeTwips(QWidget* widget, double left, double top, double width, double height);

@@ -80,7 +80,16 @@ void frmMain::applyLook() {
     colour(chkDetials, QPalette::Window, kBlack);
     chkDetials->setAutoFillBackground(true);
 
-    Image1->setPixmap(QPixmap(QStringLiteral(":/tamarin/vireo.gif")));
+    // On a high-density screen the picture is drawn from its double-size rendering, so that it
+    // stays sharp; its logical size stays that of the designed picture.
+    QPixmap picture;
+    if (Image1->devicePixelRatioF() > 1.0 &&
+        picture.load(QStringLiteral(":/tamarin/vireo@2x.png"))) {
+        picture.setDevicePixelRatio(2.0);
+    } else {
+        picture.load(QStringLiteral(":/tamarin/vireo.gif"));
+    }
+    Image1->setPixmap(picture);
     Image1->setScaledContents(true);
 }
 

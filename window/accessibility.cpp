@@ -1,0 +1,77 @@
+#include "window/frmMain.h"
+#include "window/texts.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QRegularExpression>
+
+// What a screen reader announces for each control. Nothing here changes what the window shows:
+// the captions stay plain labels beside their fields, tied to them as buddies (none of them has
+// a mnemonic, so no shortcut appears), and every input is named with its caption's own text.
+namespace tamarin {
+
+namespace {
+
+// A two-line caption read out as one phrase: "Step 1:" and "Save Options" become
+// "Step 1: Save Options", whatever line break the caption carries.
+QString spokenCaption(const QString& caption) {
+    return caption.split(QRegularExpression(QStringLiteral("[\r\n]+")), Qt::SkipEmptyParts)
+        .join(QLatin1Char(' '));
+}
+
+// On Linux a screen reader announces a drop-down by its value and finds the caption through the
+// buddy; elsewhere the accessible name carries it. Both say the same here.
+void nameAfterCaption(QLabel* caption, QWidget* field) {
+    caption->setBuddy(field);
+    field->setAccessibleName(caption->text());
+    if (auto* list = qobject_cast<QComboBox*>(field)) {
+        // The open list of entries is announced with the same caption.
+        list->view()->setAccessibleName(caption->text());
+        if (QLineEdit* typed = list->lineEdit()) {
+            // A typed players count: the edit field is what has the focus then.
+            typed->setAccessibleName(caption->text());
+        }
+    }
+}
+
+}  // namespace
+
+void frmMain::describeControls() {
+    nameAfterCaption(Label4, cboGame);
+    nameAfterCaption(Label1, txtIP);
+    nameAfterCaption(Label2, txtPort);
+    nameAfterCaption(Label3, txtRefresh);
+    nameAfterCaption(Label6, cboPlayers);
+    // The check box's own caption is cut off and never seen; the label beside it is its caption.
+    nameAfterCaption(lblDetails, chkDetials);
+    chkDetials->setAccessibleDescription(
+        tr("Whether the status control on the page opens with its player list shown"));
+
+    // Start-up gives the step buttons their two-line captions; Step 2's changes with every
+    // toggle, so its name is renewed after each click (the toggle's handler runs first).
+    cmdSave->setAccessibleName(spokenCaption(QString::fromLatin1(texts::kSaveCaption)));
+    cmdSave->setAccessibleDescription(
+        tr("Hands the choices to the preview below and rebuilds the HTML"));
+    cmdShow->setAccessibleName(spokenCaption(QString::fromLatin1(texts::kShowHtmlCaption)));
+    cmdShow->setAccessibleDescription(tr("Swaps the preview for the HTML to copy, and back"));
+    connect(cmdShow, &QPushButton::clicked, this,
+            [this] { cmdShow->setAccessibleName(spokenCaption(cmdShow->text())); });
+    cmdReload->setAccessibleName(spokenCaption(cmdReload->text()));
+    cmdReload->setAccessibleDescription(
+        tr("Fills the game list again from the Vireo control's own settings"));
+
+    txtHTML->setAccessibleName(tr("HTML to copy"));
+    txtHTML->setAccessibleDescription(
+        tr("The HTML that puts the Vireo status control on a web page, ready to copy"));
+    Vireo->setAccessibleName(tr("Server status"));
+    Vireo->setAccessibleDescription(
+        tr("Live preview of the Vireo status control for the configured game server"));
+
+    lblEMail->setAccessibleDescription(tr("Link: writes an e-mail to the maker"));
+    lblWebSite->setAccessibleDescription(tr("Link: opens the maker's web site"));
+    lblDetails->setAccessibleDescription(tr("Switches Details at startup on or off"));
+    Image1->setAccessibleName(tr("Vireo"));
+}
+
+}  // namespace tamarin
