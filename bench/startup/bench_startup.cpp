@@ -1,0 +1,263 @@
+// Start-up benchmark: the time from starting the process to its window shown, and the process's
+// peak memory, for the tool against a bare Qt Widgets window built the same way.
+//
+// Each probe is started as a child process N times, the kinds taking turns so that a drift of the
+// machine spreads over all of them. The clock starts just before the child is spawned and stops
+// when the child reports its first window painted; the peak resident set comes from the child's
+// resource usage once it has ended. The platform is whatever QT_QPA_PLATFORM says (run this under
+// xvfb-run for X11). Every probe runs with a configuration directory of its own in a temporary
+// folder, so nothing here reads or writes the user's settings.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+struct Sample {
+    double milliseconds;
+    double peakMiB;     // peak resident set, shared library pages included
+    double privateMiB;  // written memory of its own when shown
+};
+
+struct Probe {
+    std::string label;
+    std::string program;
+    // Prepares the configuration directory before each run.
+    void (*prepare)(const fs::path& config);
+    bool judged;  // held to the target
+    std::vector<Sample> samples;
+};
+
+void nothingStored(const fs::path& config) {
+    // A first start: nothing configured at all, so the status control writes its default games.
+    fs::remove_all(config);
+    fs::create_directories(config);
+}
+
+void storedServer(const fs::path& config) {
+    // A returning user: the last-used server is complete, so start-up runs Step 1 and the preview
+    // is configured (and sends its first query) as the window opens. The status control's own
+    // games were written by an earlier start and are left as they are.
+    fs::create_directories(config / "Tamarin");
+    std::ofstream(config / "Tamarin" / "Tamarin.ini") << "[LastServer]\n"
+                                                         "Game=4\n"
+                                                         "Players=8\n"
+                                                         "IP=127.0.0.1\n"
+                                                         "Port=27960\n"
+                                                         "Refresh=30\n"
+                                                         "Details=1\n";
+}
+
+// Runs the program once; false when it did not report a shown window within ten seconds.
+bool runOnce(const std::string& program, const fs::path& config, bool quietChildren,
+             Sample& sample) {
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0) {
+        return false;
+    }
+    std::vector<std::string> env;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        if (std::strncmp(*entry, "XDG_CONFIG_HOME=", 16) != 0) {
+            env.emplace_back(*entry);
+        }
+    }
+    env.push_back("XDG_CONFIG_HOME=" + config.string());
+    std::vector<char*> envp;
+    for (std::string& entry : env) {
+        envp.push_back(entry.data());
+    }
+    envp.push_back(nullptr);
+    std::string argv0 = program;
+    char* argv[] = {argv0.data(), nullptr};
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+    if (quietChildren) {
+        // Qt's warnings about the platform would bury the table.
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    }
+    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+    posix_spawn_file_actions_addclose(&actions, pipeFds[1]);
+
+    pid_t child = 0;
+    const Clock::time_point start = Clock::now();
+    const int spawned = posix_spawn(&child, program.c_str(), &actions, nullptr, argv, envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(pipeFds[1]);
+    if (spawned != 0) {
+        ::close(pipeFds[0]);
+        std::fprintf(stderr, "cannot start %s: %s\n", program.c_str(), std::strerror(spawned));
+        return false;
+    }
+
+    std::string output;
+    bool shown = false;
+    Clock::time_point shownAt;
+    const Clock::time_point deadline = start + std::chrono::seconds(10);
+    while (!shown && Clock::now() < deadline) {
+        pollfd fd{pipeFds[0], POLLIN, 0};
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (::poll(&fd, 1, int(std::max<long long>(1, left.count()))) <= 0) {
+            continue;
+        }
+        char buffer[256];
+        const ssize_t got = ::read(pipeFds[0], buffer, sizeof buffer);
+        if (got <= 0) {
+            break;  // the child ended without a window
+        }
+        output.append(buffer, size_t(got));
+        const size_t line = output.find("shown ");
+        if (line != std::string::npos && output.find('\n', line) != std::string::npos) {
+            sample.privateMiB = std::atof(output.c_str() + line + 6) / 1024.0;
+            shownAt = Clock::now();
+            shown = true;
+        }
+    }
+    ::close(pipeFds[0]);
+    if (!shown) {
+        ::kill(child, SIGKILL);
+    }
+    int status = 0;
+    rusage usage{};
+    ::wait4(child, &status, 0, &usage);
+    if (!shown) {
+        std::fprintf(stderr, "%s showed no window\n", program.c_str());
+        return false;
+    }
+    sample.milliseconds = std::chrono::duration<double, std::milli>(shownAt - start).count();
+    sample.peakMiB = double(usage.ru_maxrss) / 1024.0;  // ru_maxrss is in KiB on Linux
+    return true;
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
+}
+
+double percentile(std::vector<double> values, double p) {
+    std::sort(values.begin(), values.end());
+    return values[size_t(p * double(values.size() - 1) + 0.5)];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int runs = 20;
+    bool check = false;
+    bool quietChildren = true;
+    std::vector<Probe> probes = {
+        {"bare Qt window", TAMARIN_BARE_PROBE, nothingStored, false, {}},
+        {"bare window, one label", TAMARIN_BARE_TEXT_PROBE, nothingStored, false, {}},
+        {"tamarin, first start", TAMARIN_TOOL_PROBE, nothingStored, true, {}},
+        {"tamarin, stored server", TAMARIN_TOOL_PROBE, storedServer, true, {}},
+    };
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) {
+            runs = std::max(1, std::atoi(argv[++i]));
+        } else if (std::strcmp(argv[i], "--check") == 0) {
+            check = true;
+        } else if (std::strcmp(argv[i], "--verbose") == 0) {
+            quietChildren = false;
+        } else if (std::strcmp(argv[i], "--also") == 0 && i + 1 < argc &&
+                   std::strchr(argv[i + 1], '=') != nullptr) {
+            // Another program that reports its window the same way, for finding out where the
+            // time goes: a variant of the bare window or of the tool.
+            const std::string entry = argv[++i];
+            const size_t equals = entry.find('=');
+            probes.push_back(
+                {entry.substr(0, equals), entry.substr(equals + 1), nothingStored, false, {}});
+        } else {
+            std::fprintf(stderr,
+                         "usage: %s [--runs N] [--check] [--verbose] [--also LABEL=PROGRAM]...\n"
+                         "  --check  exit with 1 when the tool takes more than 1.3 times the bare\n"
+                         "           window's time or 1.2 times its peak memory (medians)\n"
+                         "  --verbose  let the children's standard error through\n"
+                         "  --also   time another program that reports its first paint likewise\n",
+                         argv[0]);
+            return 2;
+        }
+    }
+
+    char folderTemplate[] = "/tmp/tamarin-startup-XXXXXX";
+    if (::mkdtemp(folderTemplate) == nullptr) {
+        std::perror("mkdtemp");
+        return 2;
+    }
+    const fs::path folder = folderTemplate;
+
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    std::printf("Start-up to window shown, %d runs each, platform %s\n", runs,
+                platform ? platform : "(Qt's default)");
+
+    bool failed = false;
+    // Two rounds unmeasured: the first start of each writes its settings and fills the caches.
+    for (int round = -2; round < runs && !failed; ++round) {
+        for (size_t i = 0; i < probes.size() && !failed; ++i) {
+            Probe& probe = probes[i];
+            const fs::path config = folder / std::to_string(i);
+            probe.prepare(config);
+            Sample sample{};
+            failed = !runOnce(probe.program, config, quietChildren, sample);
+            if (round >= 0 && !failed) {
+                probe.samples.push_back(sample);
+            }
+        }
+    }
+    fs::remove_all(folder);
+    if (failed) {
+        return 2;
+    }
+
+    std::printf("%-24s %9s %8s %8s %9s %9s %7s %7s %7s\n", "", "median ms", "p10 ms", "p90 ms",
+                "peak MiB", "priv MiB", "x time", "x peak", "x priv");
+    Sample base{};
+    bool within = true;
+    for (const Probe& probe : probes) {
+        std::vector<double> times;
+        std::vector<double> peaks;
+        std::vector<double> privates;
+        for (const Sample& sample : probe.samples) {
+            times.push_back(sample.milliseconds);
+            peaks.push_back(sample.peakMiB);
+            privates.push_back(sample.privateMiB);
+        }
+        const Sample typical{median(times), median(peaks), median(privates)};
+        if (base.milliseconds == 0.0) {
+            base = typical;  // the bare window comes first
+        }
+        const double timeRatio = typical.milliseconds / base.milliseconds;
+        const double peakRatio = typical.peakMiB / base.peakMiB;
+        if (probe.judged) {
+            within = within && timeRatio <= 1.3 && peakRatio <= 1.2;
+        }
+        std::printf("%-24s %9.1f %8.1f %8.1f %9.1f %9.1f %7.2f %7.2f %7.2f\n", probe.label.c_str(),
+                    typical.milliseconds, percentile(times, 0.1), percentile(times, 0.9),
+                    typical.peakMiB, typical.privateMiB, timeRatio, peakRatio,
+                    typical.privateMiB / base.privateMiB);
+    }
+    std::printf("target: at most 1.30 x time and 1.20 x memory of the bare window: %s\n",
+                within ? "met" : "NOT met");
+    return check && !within ? 1 : 0;
+}
