@@ -13,9 +13,9 @@
 #include "tests/support/memorystore.h"
 #include "window/frmMain.h"
 
-// The window at whatever device pixel ratio QT_SCALE_FACTOR gives (CTest runs these at 1, 1.5 and
-// 2): the layout in twips stays the same in logical pixels, nothing is cut off, and the picture
-// is drawn from artwork with enough pixels.
+// The window at the device pixel ratio QT_SCALE_FACTOR gives (built and run for 1, 1.5 and 2): the
+// layout in twips stays the same in logical pixels, nothing is cut off, and the picture is drawn
+// from artwork with enough pixels.
 namespace tamarin {
 
 namespace {
@@ -42,6 +42,12 @@ class HighDpi : public ::testing::Test {
 };
 
 }  // namespace
+
+TEST_F(HighDpi, RunsAtTheRatioItWasBuiltFor) {
+    // The ratio comes from the environment the test is started in; a lost variable would quietly
+    // run every check at 1.
+    EXPECT_DOUBLE_EQ(window->devicePixelRatioF(), TAMARIN_EXPECTED_RATIO);
+}
 
 TEST_F(HighDpi, TwipsBecomeTheSameLogicalPixelsWhateverTheDeviceRatio) {
     // Qt scales logical pixels to device pixels; the twips conversion uses the logical dpi, so
