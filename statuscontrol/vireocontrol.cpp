@@ -313,6 +313,8 @@ void VireoControl::placeDetailsButton() {
 void VireoControl::labelDetailsButton() {
     detailsButton_->setText(details_ ? QStringLiteral("\u2212") : QStringLiteral("+"));
     detailsButton_->setToolTip(details_ ? tr("Hide the players") : tr("Show the players"));
+    // A screen reader would read the button's glyph; it says what the button does instead.
+    detailsButton_->setAccessibleName(detailsButton_->toolTip());
 }
 
 void VireoControl::resizeEvent(QResizeEvent* event) {

@@ -61,6 +61,7 @@ void frmMain::applyLook() {
     setAutoFillBackground(true);
     QIcon icon(QStringLiteral(":/tamarin/icon-32.png"));
     icon.addFile(QStringLiteral(":/tamarin/icon-16.png"));
+    icon.addFile(QStringLiteral(":/tamarin/icon-64.png"));  // sharp on screens of 2x and more
     setWindowIcon(icon);
 
     for (QLabel* label : {Label1, Label2, Label3, Label4, Label6}) {
