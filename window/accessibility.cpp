@@ -4,7 +4,6 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QRegularExpression>
 
 // What a screen reader announces for each control. Nothing here changes what the window shows:
 // the captions stay plain labels beside their fields, tied to them as buddies (none of them has
@@ -12,13 +11,6 @@
 namespace tamarin {
 
 namespace {
-
-// A two-line caption read out as one phrase: "Step 1:" and "Save Options" become
-// "Step 1: Save Options", whatever line break the caption carries.
-QString spokenCaption(const QString& caption) {
-    return caption.split(QRegularExpression(QStringLiteral("[\r\n]+")), Qt::SkipEmptyParts)
-        .join(QLatin1Char(' '));
-}
 
 // On Linux a screen reader announces a drop-down by its value and finds the caption through the
 // buddy; elsewhere the accessible name carries it. Both say the same here.
@@ -48,16 +40,11 @@ void frmMain::describeControls() {
     chkDetials->setAccessibleDescription(
         tr("Whether the status control on the page opens with its player list shown"));
 
-    // Start-up gives the step buttons their two-line captions; Step 2's changes with every
-    // toggle, so its name is renewed after each click (the toggle's handler runs first).
-    cmdSave->setAccessibleName(spokenCaption(QString::fromLatin1(texts::kSaveCaption)));
+    // The step buttons are named with their captions (read as one phrase) wherever a caption
+    // is set, so Step 2's name follows the toggle.
     cmdSave->setAccessibleDescription(
         tr("Hands the choices to the preview below and rebuilds the HTML"));
-    cmdShow->setAccessibleName(spokenCaption(QString::fromLatin1(texts::kShowHtmlCaption)));
     cmdShow->setAccessibleDescription(tr("Swaps the preview for the HTML to copy, and back"));
-    connect(cmdShow, &QPushButton::clicked, this,
-            [this] { cmdShow->setAccessibleName(spokenCaption(cmdShow->text())); });
-    cmdReload->setAccessibleName(spokenCaption(cmdReload->text()));
     cmdReload->setAccessibleDescription(
         tr("Fills the game list again from the Vireo control's own settings"));
 

@@ -19,7 +19,10 @@ const QString kLf = QStringLiteral("\n");
 }  // namespace
 
 void setCaption(QAbstractButton* button, const char* crlfText) {
-    button->setText(QString::fromLatin1(crlfText).replace(kCrLf, kLf));
+    const QString caption = QString::fromLatin1(crlfText);
+    button->setText(QString(caption).replace(kCrLf, kLf));
+    // A screen reader reads a two-line caption as one phrase.
+    button->setAccessibleName(QString(caption).replace(kCrLf, QStringLiteral(" ")));
 }
 
 void WrappingButton::paintEvent(QPaintEvent*) {

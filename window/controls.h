@@ -9,7 +9,8 @@
 // The few places where the window's controls behave differently from Qt's stock ones.
 namespace tamarin {
 
-// Sets a button's caption from a text whose line breaks are CR LF (Qt's buttons break at LF).
+// Sets a button's caption from a text whose line breaks are CR LF (Qt's buttons break at LF), and
+// the name a screen reader gives it.
 void setCaption(QAbstractButton* button, const char* crlfText);
 
 // A push button whose caption wraps at word boundaries when it is wider than the button, as the
