@@ -2,8 +2,7 @@
 // drawn on it, against the fake Quake III and A2S servers on the loopback.
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
-
+#include "bench/widgetbenchmain.h"
 #include "statuscontrol/vireocontrol.h"
 #include "tests/statuscontrol/fakeservers.h"
 #include "tests/support/memorystore.h"
@@ -52,12 +51,5 @@ BENCHMARK(BM_ConfigureToShown_A2sWithChallenge)->UseRealTime()->Unit(benchmark::
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runWidgetBenchmarks(argc, argv);
 }

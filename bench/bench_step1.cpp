@@ -1,12 +1,12 @@
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <memory>
 
+#include "bench/widgetbenchmain.h"
 #include "platform/scripteddesktop.h"
 #include "settings/inisettingsstore.h"
 #include "statuscontrol/vireocontrol.h"
@@ -65,12 +65,5 @@ BENCHMARK(BM_Step1_VireoControlOnDisk)->Unit(benchmark::kMicrosecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runWidgetBenchmarks(argc, argv);
 }
