@@ -18,12 +18,6 @@ constexpr QByteArrayView kInfoRequest("\xFF\xFF\xFF\xFFTSource Engine Query\0", 
 constexpr QByteArrayView kPlayerRequest("\xFF\xFF\xFF\xFFU", 5);
 constexpr QByteArrayView kReplyHeader("\xFF\xFF\xFF\xFF", 4);
 
-void appendLittle(QByteArray& bytes, quint32 value) {
-    char raw[4];
-    qToLittleEndian(value, raw);
-    bytes.append(raw, 4);
-}
-
 std::optional<QString> readText(ByteReader& reader) {
     const std::optional<QByteArrayView> bytes = reader.readCString();
     if (!bytes) {
@@ -194,14 +188,14 @@ std::variant<Assembly, QByteArray> assemble(const QList<QByteArray>& raws, Split
 QByteArray a2sInfoRequest(std::optional<quint32> challenge) {
     QByteArray request = kInfoRequest.toByteArray();
     if (challenge) {
-        appendLittle(request, *challenge);
+        appendLittleEndian<quint32>(request, *challenge);
     }
     return request;
 }
 
 QByteArray a2sPlayerRequest(quint32 challenge) {
     QByteArray request = kPlayerRequest.toByteArray();
-    appendLittle(request, challenge);
+    appendLittleEndian<quint32>(request, challenge);
     return request;
 }
 

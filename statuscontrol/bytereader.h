@@ -1,11 +1,20 @@
 #pragma once
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QtEndian>
 #include <cstring>
 #include <optional>
 
 namespace tamarin {
+
+// Appends an integer in little-endian byte order, as the query protocols write their numbers.
+template <typename T>
+void appendLittleEndian(QByteArray& bytes, T value) {
+    char raw[sizeof(T)];
+    qToLittleEndian(value, raw);
+    bytes.append(raw, sizeof(T));
+}
 
 // Reads little-endian fields from an untrusted datagram. Every read checks what remains first and
 // fails with std::nullopt instead of reading past the end; a failed read consumes nothing, so the

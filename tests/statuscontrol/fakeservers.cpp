@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "statuscontrol/a2sprotocol.h"
+#include "statuscontrol/bytereader.h"
 #include "statuscontrol/quake3protocol.h"
 
 namespace tamarin::fake {
@@ -16,18 +17,6 @@ namespace {
 // Views, not arrays: replies are built during other files' static initialisation too.
 constexpr QByteArrayView kHeader("\xFF\xFF\xFF\xFF", 4);
 constexpr QByteArrayView kSplitHeader("\xFE\xFF\xFF\xFF", 4);
-
-void appendLittle32(QByteArray& bytes, quint32 value) {
-    char raw[4];
-    qToLittleEndian(value, raw);
-    bytes.append(raw, 4);
-}
-
-void appendLittle16(QByteArray& bytes, quint16 value) {
-    char raw[2];
-    qToLittleEndian(value, raw);
-    bytes.append(raw, 2);
-}
 
 void appendString(QByteArray& bytes, const QByteArray& text) {
     bytes.append(text);
@@ -64,7 +53,7 @@ QByteArray a2sSourceInfoReply(const A2sInfoFields& info) {
     appendString(reply, info.map);
     appendString(reply, info.folder);
     appendString(reply, info.game);
-    appendLittle16(reply, 440);
+    appendLittleEndian<quint16>(reply, 440);
     reply += char(info.players);
     reply += char(info.maxPlayers);
     reply += char(0);  // bots
@@ -99,17 +88,17 @@ QByteArray a2sPlayerReply(const QList<A2sPlayer>& players, std::optional<int> co
     for (qsizetype i = 0; i < players.size(); ++i) {
         reply += char(i);
         appendString(reply, players[i].name);
-        appendLittle32(reply, quint32(players[i].score));
+        appendLittleEndian<quint32>(reply, quint32(players[i].score));
         quint32 bits;
         std::memcpy(&bits, &players[i].seconds, sizeof bits);
-        appendLittle32(reply, bits);
+        appendLittleEndian<quint32>(reply, bits);
     }
     return reply;
 }
 
 QByteArray a2sChallengeReply(quint32 challenge) {
     QByteArray reply = kHeader.toByteArray() + 'A';
-    appendLittle32(reply, challenge);
+    appendLittleEndian<quint32>(reply, challenge);
     return reply;
 }
 
@@ -118,10 +107,10 @@ QList<QByteArray> splitSource(const QByteArray& reply, quint32 id, int payloadSi
     QList<QByteArray> fragments;
     for (qsizetype i = 0; i < parts.size(); ++i) {
         QByteArray fragment = kSplitHeader.toByteArray();
-        appendLittle32(fragment, id);
+        appendLittleEndian<quint32>(fragment, id);
         fragment += char(parts.size());
         fragment += char(i);
-        appendLittle16(fragment, 1248);
+        appendLittleEndian<quint16>(fragment, 1248);
         fragments.append(fragment + parts[i]);
     }
     return fragments;
@@ -132,7 +121,7 @@ QList<QByteArray> splitGoldSrc(const QByteArray& reply, quint32 id, int payloadS
     QList<QByteArray> fragments;
     for (qsizetype i = 0; i < parts.size(); ++i) {
         QByteArray fragment = kSplitHeader.toByteArray();
-        appendLittle32(fragment, id);
+        appendLittleEndian<quint32>(fragment, id);
         fragment += char((i << 4) | (parts.size() & 0x0F));
         fragments.append(fragment + parts[i]);
     }
