@@ -1,20 +1,12 @@
 #include "statuscontrol/serverquery.h"
 
-#include <QHostAddress>
-#include <QHostInfo>
-#include <QNetworkDatagram>
-#include <QPointer>
+#include <QFutureWatcher>
 #include <QTimer>
-#include <QUdpSocket>
 #include <QUrl>
 
+#include "statuscontrol/hostlookup.h"
 #include "statuscontrol/queryconversation.h"
-
-#ifdef Q_OS_UNIX
-#include <sys/socket.h>
-
-#include <cerrno>
-#endif
+#include "statuscontrol/udpsocket.h"
 
 namespace tamarin {
 
@@ -24,47 +16,19 @@ constexpr int kDefaultTimeoutMs = 1500;
 // Datagrams read in one go before the event loop gets a turn; the rest wait for the next one.
 constexpr int kDatagramsPerWakeUp = 64;
 
+using Lookup = QFutureWatcher<std::optional<Endpoint>>;
+using Trouble = ConnectedUdpSocket::Trouble;
+
 ServerStatus withState(ServerStatus::State state) {
     ServerStatus status;
     status.state = state;
     return status;
 }
 
-// A name QHostInfo could look up. Checking first keeps obviously broken names (blanks, empty
+// A name that could be looked up. Checking first keeps obviously broken names (blanks, empty
 // labels) off the resolver altogether.
 bool isLookupName(const QString& host) {
     return !QUrl::toAce(host).isEmpty();
-}
-
-// IPv4 first: a game server's name usually points at one, and many listen only there.
-QHostAddress preferredAddress(const QList<QHostAddress>& addresses) {
-    for (const QHostAddress& address : addresses) {
-        if (address.protocol() == QAbstractSocket::IPv4Protocol) {
-            return address;
-        }
-    }
-    return addresses.isEmpty() ? QHostAddress() : addresses.first();
-}
-
-enum class SocketTrouble { None, PortClosed, Unreachable };
-
-// What the system has reported about the server through ICMP. Such a report makes a connected UDP
-// socket readable with a pending error but no datagram; Qt drops that error while it looks for
-// datagrams and then stops watching the socket until something is read, so the error is taken
-// from the socket first (reading SO_ERROR also clears it) and the query ends on it.
-SocketTrouble takeSocketTrouble(const QUdpSocket& socket) {
-#ifdef Q_OS_UNIX
-    int error = 0;
-    socklen_t length = sizeof error;
-    const int descriptor = int(socket.socketDescriptor());
-    if (::getsockopt(descriptor, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error == 0) {
-        return SocketTrouble::None;
-    }
-    return error == ECONNREFUSED ? SocketTrouble::PortClosed : SocketTrouble::Unreachable;
-#else
-    Q_UNUSED(socket);
-    return SocketTrouble::None;  // elsewhere Qt reports a closed port as ConnectionRefusedError
-#endif
 }
 
 }  // namespace
@@ -73,12 +37,12 @@ struct ServerQuery::Private {
     explicit Private(ServerQuery* owner) : q(owner) {}
 
     void begin();
-    void onLookedUp(const QHostInfo& info);
-    void openSocket(const QHostAddress& address);
+    void lookUp();
+    void onLookedUp();
+    void openSocket(const Endpoint& server);
     bool send(const QByteArray& request);
-    bool isFromServer(const QNetworkDatagram& datagram) const;
     void readDatagrams();
-    void onSocketError(QAbstractSocket::SocketError error);
+    bool endOnTrouble(Trouble trouble);
     void onDeadline();
     void finish(const ServerStatus& status);
     void cancel();
@@ -95,9 +59,8 @@ struct ServerQuery::Private {
     bool running = false;
     QString host;
     quint16 port = 0;
-    QHostAddress address;
-    int lookupId = -1;
-    QUdpSocket* socket = nullptr;
+    Lookup* lookup = nullptr;
+    ConnectedUdpSocket* socket = nullptr;
     QTimer deadline;
     std::unique_ptr<QueryConversation> conversation;
 };
@@ -158,77 +121,77 @@ void ServerQuery::Private::begin() {
         finish(withState(ServerStatus::State::BadAddress));
         return;
     }
-    QHostAddress literal;
-    if (literal.setAddress(host)) {
-        openSocket(literal);
+    if (const std::optional<Endpoint> literal = numericEndpoint(host, port)) {
+        openSocket(*literal);
         return;
     }
     if (!isLookupName(host)) {
         finish(withState(ServerStatus::State::BadAddress));
         return;
     }
-    lookupId = QHostInfo::lookupHost(
-        host, q, ifCurrent([this](const QHostInfo& info) { onLookedUp(info); }));
+    lookUp();
 }
 
-void ServerQuery::Private::onLookedUp(const QHostInfo& info) {
-    lookupId = -1;
-    const QHostAddress found = preferredAddress(info.addresses());
-    if (info.error() != QHostInfo::NoError || found.isNull()) {
+void ServerQuery::Private::lookUp() {
+    lookup = new Lookup(q);
+    QObject::connect(lookup, &Lookup::finished, q, ifCurrent([this] { onLookedUp(); }));
+    lookup->setFuture(lookUpEndpoint(host, port));
+}
+
+void ServerQuery::Private::onLookedUp() {
+    const QFuture<std::optional<Endpoint>> future = lookup->future();
+    if (future.resultCount() == 0) {
+        return;  // the lookup could not run; the deadline ends the query
+    }
+    const std::optional<Endpoint> found = future.result();
+    if (!found) {
         finish(withState(ServerStatus::State::BadAddress));
         return;
     }
-    openSocket(found);
+    openSocket(*found);
 }
 
-// The socket is connected to the server so that the system reports a closed port (the ICMP
-// reply) as an error on it; an unconnected UDP socket never hears of it.
-void ServerQuery::Private::openSocket(const QHostAddress& server) {
-    address = server;
-    socket = new QUdpSocket(q);
-    QObject::connect(socket, &QUdpSocket::readyRead, q, ifCurrent([this] { readDatagrams(); }));
-    QObject::connect(
-        socket, &QAbstractSocket::errorOccurred, q,
-        ifCurrent([this](QAbstractSocket::SocketError error) { onSocketError(error); }));
-    QObject::connect(socket, &QAbstractSocket::connected, q,
-                     ifCurrent([this] { send(conversation->firstRequest()); }));
-    socket->connectToHost(address, port);
+void ServerQuery::Private::openSocket(const Endpoint& server) {
+    socket = new ConnectedUdpSocket(q);
+    QObject::connect(socket, &ConnectedUdpSocket::readyRead, q,
+                     ifCurrent([this] { readDatagrams(); }));
+    // A socket the system will not give leaves the query to its deadline, as silence would.
+    if (socket->connectTo(server)) {
+        send(conversation->firstRequest());
+    }
 }
 
 // False when sending ended the query (the system reported the port closed).
 bool ServerQuery::Private::send(const QByteArray& request) {
-    const quint64 sending = generation;
-    if (socket && !request.isEmpty()) {
-        socket->write(request);
+    if (!socket || request.isEmpty()) {
+        return true;
     }
-    return sending == generation;
+    return !endOnTrouble(socket->send(request));
 }
 
-bool ServerQuery::Private::isFromServer(const QNetworkDatagram& datagram) const {
-    return datagram.senderPort() == port && datagram.senderAddress().isEqual(address);
+// Ends the query on what the system reported about the server; true when it did.
+bool ServerQuery::Private::endOnTrouble(Trouble trouble) {
+    switch (trouble) {
+        case Trouble::PortClosed:
+            finish(withState(ServerStatus::State::Refused));
+            return true;
+        case Trouble::Unreachable:
+            finish(conversation->onTimeout());  // no reply can come now
+            return true;
+        case Trouble::None:
+            return false;
+    }
+    return false;
 }
 
 void ServerQuery::Private::readDatagrams() {
-    switch (socket ? takeSocketTrouble(*socket) : SocketTrouble::None) {
-        case SocketTrouble::PortClosed:
-            finish(withState(ServerStatus::State::Refused));
+    for (int i = 0; i < kDatagramsPerWakeUp && socket; ++i) {
+        Trouble trouble = Trouble::None;
+        const std::optional<QByteArray> datagram = socket->receive(trouble);
+        if (endOnTrouble(trouble) || !datagram) {
             return;
-        case SocketTrouble::Unreachable:
-            finish(conversation->onTimeout());  // no reply can come now
-            return;
-        case SocketTrouble::None:
-            break;
-    }
-    const quint64 reading = generation;
-    for (int i = 0; i < kDatagramsPerWakeUp && socket && socket->hasPendingDatagrams(); ++i) {
-        const QNetworkDatagram datagram = socket->receiveDatagram();
-        if (reading != generation) {
-            return;  // the read reported an error that ended the query
         }
-        if (!datagram.isValid() || !isFromServer(datagram)) {
-            continue;
-        }
-        const ConversationStep step = conversation->onDatagram(datagram.data());
+        const ConversationStep step = conversation->onDatagram(*datagram);
         if (!send(step.send)) {
             return;
         }
@@ -236,13 +199,6 @@ void ServerQuery::Private::readDatagrams() {
             finish(*step.outcome);
             return;
         }
-    }
-}
-
-void ServerQuery::Private::onSocketError(QAbstractSocket::SocketError error) {
-    // Other errors (a full buffer, a network that is briefly down) may pass; the deadline decides.
-    if (error == QAbstractSocket::ConnectionRefusedError) {
-        finish(withState(ServerStatus::State::Refused));
     }
 }
 
@@ -266,13 +222,14 @@ void ServerQuery::Private::cancel() {
 
 void ServerQuery::Private::tearDown() {
     deadline.stop();
-    if (lookupId >= 0) {
-        QHostInfo::abortHostLookup(lookupId);
-        lookupId = -1;
+    // Both may be in the middle of emitting the signal that ended the query.
+    if (lookup) {
+        lookup->disconnect(q);
+        lookup->deleteLater();
+        lookup = nullptr;
     }
     if (socket) {
         socket->disconnect(q);
-        socket->abort();
         socket->deleteLater();
         socket = nullptr;
     }

@@ -4,6 +4,9 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <netinet/in.h>
+
+#include "statuscontrol/hostlookup.h"
 #include "statuscontrol/queryconversation.h"
 #include "statuscontrol/serverquery.h"
 #include "tests/statuscontrol/fakeservers.h"
@@ -174,6 +177,8 @@ TEST_F(ServerQueryTest, BadAddressesAndUnknownProtocols) {
         {u"127.0.0.1"_qs, 0, QueryProtocol::A2S, State::BadAddress},
         {u"bad host name"_qs, 27960, QueryProtocol::Quake3, State::BadAddress},
         {u"a..b"_qs, 27960, QueryProtocol::Quake3, State::BadAddress},
+        // A NUL would cut the name short for the resolver, which would answer for 127.0.0.1.
+        {u"127.0.0.1"_qs + QChar(0) + u"evil"_qs, 27960, QueryProtocol::Quake3, State::BadAddress},
         {u"127.0.0.1"_qs, 27960, QueryProtocol::None, State::NotAnswering},
     };
     for (const auto& c : cases) {
@@ -198,11 +203,44 @@ TEST_F(ServerQueryTest, WorksOverIpv6Loopback) {
 TEST_F(ServerQueryTest, CancelledQueriesReportNothing) {
     FakeQuake3Server server;
     QSignalSpy spy(&query, &ServerQuery::finished);
-    query.start(u"127.0.0.1"_qs, server.port(), QueryProtocol::Quake3);
-    query.cancel();
-    EXPECT_FALSE(query.isRunning());
+    for (const QString& host : {u"127.0.0.1"_qs, u"localhost"_qs}) {
+        query.start(host, server.port(), QueryProtocol::Quake3);
+        QCoreApplication::processEvents();  // a name is now being looked up
+        query.cancel();
+        EXPECT_FALSE(query.isRunning());
+    }
+    // Deleted while its lookup still runs: the late answer must find nothing to report to.
+    auto* doomed = new ServerQuery;
+    doomed->start(u"localhost"_qs, server.port(), QueryProtocol::Quake3);
+    QCoreApplication::processEvents();
+    delete doomed;
     QTest::qWait(kTimeoutMs + 100);
     EXPECT_EQ(spy.count(), 0);
+}
+
+TEST(HostLookupTest, NumericAddressesNeedNoNameServer) {
+    const std::optional<Endpoint> v4 = numericEndpoint(u"127.0.0.1"_qs, 27960);
+    ASSERT_TRUE(v4);
+    EXPECT_EQ(v4->address.ss_family, AF_INET);
+    EXPECT_EQ(ntohs(reinterpret_cast<const sockaddr_in&>(v4->address).sin_port), 27960);
+    const std::optional<Endpoint> v6 = numericEndpoint(u"::1"_qs, 27015);
+    ASSERT_TRUE(v6);
+    EXPECT_EQ(v6->address.ss_family, AF_INET6);
+    for (const QString& notNumeric :
+         {u"localhost"_qs, QString(), u"127.0.0.1 "_qs, u"127.0.0.1"_qs + QChar(0) + u"x"_qs}) {
+        EXPECT_FALSE(numericEndpoint(notNumeric, 27960)) << notNumeric.toStdString();
+    }
+}
+
+TEST(HostLookupTest, NamesPreferTheirIpv4Address) {
+    QFuture<std::optional<Endpoint>> future = lookUpEndpoint(u"localhost"_qs, 27960);
+    future.waitForFinished();
+    ASSERT_EQ(future.resultCount(), 1);
+    const std::optional<Endpoint> found = future.result();
+    ASSERT_TRUE(found);
+    const auto& address = reinterpret_cast<const sockaddr_in&>(found->address);
+    ASSERT_EQ(address.sin_family, AF_INET);
+    EXPECT_EQ(ntohl(address.sin_addr.s_addr), INADDR_LOOPBACK);
 }
 
 TEST_F(ServerQueryTest, RestartReportsOnlyTheNewQuery) {

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <sys/socket.h>
+
+#include <QFuture>
+#include <QString>
+#include <optional>
+
+namespace tamarin {
+
+// A server's address and port in the form the system's sockets take.
+struct Endpoint {
+    sockaddr_storage address{};
+    socklen_t length = 0;
+};
+
+// The endpoint of a host written as a numeric IPv4 or IPv6 address, found without asking any name
+// server; nothing when the host is not such an address.
+std::optional<Endpoint> numericEndpoint(const QString& host, quint16 port);
+
+// Looks a host name up on a thread of its own, so the event loop never waits on a name server.
+// The future's one result is the endpoint, or nothing when the name is unknown; a future that ends
+// without a result means the lookup could not be started. Dropping the future drops the result:
+// the lookup runs to its end and is forgotten.
+QFuture<std::optional<Endpoint>> lookUpEndpoint(const QString& host, quint16 port);
+
+}  // namespace tamarin
