@@ -4,6 +4,7 @@
 
 #include <QPromise>
 #include <QUrl>
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <system_error>
@@ -14,6 +15,12 @@ namespace tamarin {
 namespace {
 
 using AddressList = std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)>;
+
+// Lookups still running, abandoned ones included. A name server that never answers keeps each one
+// for its whole timeout while refreshes go on asking; past this many, a query waits for its own
+// deadline instead of starting yet another thread.
+constexpr int kMostLookupsAtOnce = 8;
+std::atomic<int> lookupsRunning{0};
 
 // IPv4 first: a game server's name usually points at one, and many listen only there.
 const addrinfo* preferredAddress(const addrinfo* list) {
@@ -65,10 +72,16 @@ QFuture<std::optional<Endpoint>> lookUpEndpoint(const QString& host, quint16 por
     QPromise<std::optional<Endpoint>> promise;
     QFuture<std::optional<Endpoint>> future = promise.future();
     promise.start();
+    if (lookupsRunning.fetch_add(1) >= kMostLookupsAtOnce) {
+        lookupsRunning.fetch_sub(1);
+        promise.finish();  // without a result
+        return future;
+    }
     // International names go to the resolver in their ASCII form.
     auto lookUp = [promise = std::move(promise), name = QUrl::toAce(host), port]() mutable {
         promise.addResult(resolve(name, port, 0));
         promise.finish();
+        lookupsRunning.fetch_sub(1);
     };
     try {
         // Detached: a slow name server must never hold up the window's closing.
@@ -76,6 +89,7 @@ QFuture<std::optional<Endpoint>> lookUpEndpoint(const QString& host, quint16 por
     } catch (const std::system_error&) {
         // No thread to be had: the promise went with the lambda, so the future ends without a
         // result.
+        lookupsRunning.fetch_sub(1);
     }
     return future;
 }

@@ -20,8 +20,9 @@ std::optional<Endpoint> numericEndpoint(const QString& host, quint16 port);
 
 // Looks a host name up on a thread of its own, so the event loop never waits on a name server.
 // The future's one result is the endpoint, or nothing when the name is unknown; a future that ends
-// without a result means the lookup could not be started. Dropping the future drops the result:
-// the lookup runs to its end and is forgotten.
+// without a result means the lookup could not be started (no thread to be had, or too many lookups
+// still waiting on their name servers). Dropping the future drops the result: the lookup runs to
+// its end and is forgotten.
 QFuture<std::optional<Endpoint>> lookUpEndpoint(const QString& host, quint16 port);
 
 }  // namespace tamarin
