@@ -8,8 +8,9 @@
 
 namespace tamarin {
 
-// One asynchronous status query of a game server over UDP, on the caller's event loop: no thread,
-// never blocking. Replies from any address or port other than the one queried are ignored.
+// One asynchronous status query of a game server over UDP, on the caller's event loop and never
+// blocking it (a host name is looked up on a thread of its own). Replies from any address or port
+// other than the one queried are ignored.
 class ServerQuery : public QObject {
     Q_OBJECT
 
