@@ -6,7 +6,7 @@
 
 #include "platform/qtdesktop.h"
 #include "settings/inisettingsstore.h"
-#include "statuscontrol/vireocontrol.h"
+#include "vireo/vireocontrol.h"
 #include "window/frmMain.h"
 
 namespace {

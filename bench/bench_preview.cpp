@@ -3,8 +3,8 @@
 #include <benchmark/benchmark.h>
 
 #include "bench/widgetbenchmain.h"
-#include "statuscontrol/vireocontrol.h"
-#include "tests/statuscontrol/fakeservers.h"
+#include "vireo/vireocontrol.h"
+#include "tests/fakeservers/fakeservers.h"
 #include "tests/support/memorystore.h"
 
 namespace {

@@ -8,10 +8,11 @@
 #include <QNetworkDatagram>
 #include <QUdpSocket>
 
-#include "statuscontrol/a2sprotocol.h"
-#include "statuscontrol/quake3protocol.h"
-#include "statuscontrol/serverquery.h"
-#include "tests/statuscontrol/fakeservers.h"
+#include "serverquery/gametypes.h"
+#include "serverquery/a2sprotocol.h"
+#include "serverquery/quake3protocol.h"
+#include "serverquery/serverquery.h"
+#include "tests/fakeservers/fakeservers.h"
 
 using namespace tamarin;
 using namespace tamarin::fake;

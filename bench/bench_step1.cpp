@@ -9,7 +9,7 @@
 #include "bench/widgetbenchmain.h"
 #include "platform/scripteddesktop.h"
 #include "settings/inisettingsstore.h"
-#include "statuscontrol/vireocontrol.h"
+#include "vireo/vireocontrol.h"
 #include "tests/support/fakecontrol.h"
 #include "tests/support/memorystore.h"
 #include "window/frmMain.h"

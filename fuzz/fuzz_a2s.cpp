@@ -5,8 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "statuscontrol/a2sprotocol.h"
-#include "statuscontrol/queryconversation.h"
+#include "serverquery/gametypes.h"
+#include "serverquery/a2sprotocol.h"
+#include "serverquery/queryconversation.h"
 
 using namespace tamarin;
 

@@ -3,8 +3,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "statuscontrol/quake3protocol.h"
-#include "statuscontrol/queryconversation.h"
+#include "serverquery/gametypes.h"
+#include "serverquery/quake3protocol.h"
+#include "serverquery/queryconversation.h"
 
 using namespace tamarin;
 

@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "platform/scripteddesktop.h"
-#include "statuscontrol/vireocontrol.h"
+#include "vireo/vireocontrol.h"
 #include "tests/support/memorystore.h"
 #include "window/frmMain.h"
 

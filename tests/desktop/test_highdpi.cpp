@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "platform/qtdesktop.h"
-#include "statuscontrol/vireocontrol.h"
+#include "vireo/vireocontrol.h"
 #include "tests/support/memorystore.h"
 #include "window/frmMain.h"
 

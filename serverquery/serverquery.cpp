@@ -1,0 +1,239 @@
+#include "serverquery/serverquery.h"
+
+#include <QFutureWatcher>
+#include <QTimer>
+#include <QUrl>
+
+#include "serverquery/hostlookup.h"
+#include "serverquery/queryconversation.h"
+#include "serverquery/udpsocket.h"
+
+namespace tamarin {
+
+namespace {
+
+constexpr int kDefaultTimeoutMs = 1500;
+// Datagrams read in one go before the event loop gets a turn; the rest wait for the next one.
+constexpr int kDatagramsPerWakeUp = 64;
+
+using Lookup = QFutureWatcher<std::optional<Endpoint>>;
+using Trouble = ConnectedUdpSocket::Trouble;
+
+ServerStatus withState(ServerStatus::State state) {
+    ServerStatus status;
+    status.state = state;
+    return status;
+}
+
+// A name that could be looked up. Checking first keeps obviously broken names (blanks, empty
+// labels) off the resolver altogether.
+bool isLookupName(const QString& host) {
+    return !QUrl::toAce(host).isEmpty();
+}
+
+}  // namespace
+
+struct ServerQuery::Private {
+    explicit Private(ServerQuery* owner) : q(owner) {}
+
+    void begin();
+    void lookUp();
+    void onLookedUp();
+    void openSocket(const Endpoint& server);
+    bool send(const QByteArray& request);
+    void readDatagrams();
+    bool endOnTrouble(Trouble trouble);
+    void onDeadline();
+    void finish(const ServerStatus& status);
+    void cancel();
+    void tearDown();
+    // Runs the callback only while the query that asked for it is still the current one.
+    template <typename Callback>
+    auto ifCurrent(Callback callback);
+
+    ServerQuery* q;
+    int timeoutMs = kDefaultTimeoutMs;
+    // Every start, cancel and finish moves this on; callbacks of an earlier query see a different
+    // number and do nothing, so nothing of a cancelled query is ever reported.
+    quint64 generation = 0;
+    bool running = false;
+    QString host;
+    quint16 port = 0;
+    Lookup* lookup = nullptr;
+    ConnectedUdpSocket* socket = nullptr;
+    QTimer deadline;
+    std::unique_ptr<QueryConversation> conversation;
+};
+
+template <typename Callback>
+auto ServerQuery::Private::ifCurrent(Callback callback) {
+    return [this, callback, asked = generation](auto&&... args) {
+        if (asked == generation) {
+            callback(std::forward<decltype(args)>(args)...);
+        }
+    };
+}
+
+ServerQuery::ServerQuery(QObject* parent) : QObject(parent), d_(std::make_unique<Private>(this)) {
+    d_->deadline.setSingleShot(true);
+    connect(&d_->deadline, &QTimer::timeout, this, [this] { d_->onDeadline(); });
+}
+
+ServerQuery::~ServerQuery() {
+    d_->tearDown();
+}
+
+void ServerQuery::start(const QString& host, quint16 port, QueryProtocol protocol) {
+    d_->cancel();
+    d_->running = true;
+    d_->host = host.trimmed();
+    d_->port = port;
+    d_->conversation = makeConversation(protocol);
+    d_->deadline.start(d_->timeoutMs);
+    // The work begins on the next turn of the event loop, so that finished is never emitted
+    // from inside start() itself.
+    QTimer::singleShot(0, this, d_->ifCurrent([this] { d_->begin(); }));
+}
+
+void ServerQuery::cancel() {
+    d_->cancel();
+}
+
+bool ServerQuery::isRunning() const {
+    return d_->running;
+}
+
+void ServerQuery::setTimeoutMs(int ms) {
+    d_->timeoutMs = std::max(1, ms);
+}
+
+int ServerQuery::timeoutMs() const {
+    return d_->timeoutMs;
+}
+
+void ServerQuery::Private::begin() {
+    if (!conversation) {
+        // No protocol to ask with: nothing will ever answer.
+        finish(withState(ServerStatus::State::NotAnswering));
+        return;
+    }
+    if (host.isEmpty() || port == 0) {
+        finish(withState(ServerStatus::State::BadAddress));
+        return;
+    }
+    if (const std::optional<Endpoint> literal = numericEndpoint(host, port)) {
+        openSocket(*literal);
+        return;
+    }
+    if (!isLookupName(host)) {
+        finish(withState(ServerStatus::State::BadAddress));
+        return;
+    }
+    lookUp();
+}
+
+void ServerQuery::Private::lookUp() {
+    lookup = new Lookup(q);
+    QObject::connect(lookup, &Lookup::finished, q, ifCurrent([this] { onLookedUp(); }));
+    lookup->setFuture(lookUpEndpoint(host, port));
+}
+
+void ServerQuery::Private::onLookedUp() {
+    const QFuture<std::optional<Endpoint>> future = lookup->future();
+    if (future.resultCount() == 0) {
+        return;  // the lookup could not run; the deadline ends the query
+    }
+    const std::optional<Endpoint> found = future.result();
+    if (!found) {
+        finish(withState(ServerStatus::State::BadAddress));
+        return;
+    }
+    openSocket(*found);
+}
+
+void ServerQuery::Private::openSocket(const Endpoint& server) {
+    socket = new ConnectedUdpSocket(q);
+    QObject::connect(socket, &ConnectedUdpSocket::readyRead, q,
+                     ifCurrent([this] { readDatagrams(); }));
+    // A socket the system will not give leaves the query to its deadline, as silence would.
+    if (socket->connectTo(server)) {
+        send(conversation->firstRequest());
+    }
+}
+
+// False when sending ended the query (the system reported the port closed).
+bool ServerQuery::Private::send(const QByteArray& request) {
+    if (!socket || request.isEmpty()) {
+        return true;
+    }
+    return !endOnTrouble(socket->send(request));
+}
+
+// Ends the query on what the system reported about the server; true when it did.
+bool ServerQuery::Private::endOnTrouble(Trouble trouble) {
+    switch (trouble) {
+        case Trouble::PortClosed:
+            finish(withState(ServerStatus::State::Refused));
+            return true;
+        case Trouble::Unreachable:
+            finish(conversation->onTimeout());  // no reply can come now
+            return true;
+        case Trouble::None:
+            return false;
+    }
+    return false;
+}
+
+void ServerQuery::Private::readDatagrams() {
+    for (int i = 0; i < kDatagramsPerWakeUp && socket; ++i) {
+        Trouble trouble = Trouble::None;
+        const std::optional<QByteArray> datagram = socket->receive(trouble);
+        if (endOnTrouble(trouble) || !datagram) {
+            return;
+        }
+        const ConversationStep step = conversation->onDatagram(*datagram);
+        if (!send(step.send)) {
+            return;
+        }
+        if (step.outcome) {
+            finish(*step.outcome);
+            return;
+        }
+    }
+}
+
+void ServerQuery::Private::onDeadline() {
+    if (running) {
+        finish(conversation ? conversation->onTimeout()
+                            : withState(ServerStatus::State::NotAnswering));
+    }
+}
+
+void ServerQuery::Private::finish(const ServerStatus& status) {
+    cancel();
+    emit q->finished(status);  // the receiver may start the next query or delete the query
+}
+
+void ServerQuery::Private::cancel() {
+    tearDown();
+    running = false;
+    ++generation;
+}
+
+void ServerQuery::Private::tearDown() {
+    deadline.stop();
+    // Both may be in the middle of emitting the signal that ended the query.
+    if (lookup) {
+        lookup->disconnect(q);
+        lookup->deleteLater();
+        lookup = nullptr;
+    }
+    if (socket) {
+        socket->disconnect(q);
+        socket->deleteLater();
+        socket = nullptr;
+    }
+    conversation.reset();
+}
+
+}  // namespace tamarin

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <memory>
+
+#include "serverquery/gametypes.h"
+#include "serverquery/serverstatus.h"
+
+namespace tamarin {
+
+// One asynchronous status query of a game server over UDP, on the caller's event loop and never
+// blocking it (a host name is looked up on a thread of its own). Replies from any address or port
+// other than the one queried are ignored.
+class ServerQuery : public QObject {
+    Q_OBJECT
+
+  public:
+    explicit ServerQuery(QObject* parent = nullptr);
+    ~ServerQuery() override;
+
+    // Starts a query (cancelling one that runs). Emits finished exactly once per started query
+    // that is not cancelled: Online with the parsed status, NotAnswering after the timeout,
+    // Refused at once when the port is closed, BadAddress when the host cannot be resolved.
+    void start(const QString& host, quint16 port, QueryProtocol protocol);
+    void cancel();
+    bool isRunning() const;
+
+    void setTimeoutMs(int ms);  // default about 1500 ms
+    int timeoutMs() const;
+
+  signals:
+    void finished(const tamarin::ServerStatus& status);
+
+  private:
+    struct Private;
+    std::unique_ptr<Private> d_;
+};
+
+}  // namespace tamarin

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QtGlobal>
+
+namespace tamarin {
+
+// What a game server said about itself, as far as the control shows it. Every text here came from
+// the network and is shown as plain text only.
+struct PlayerRow {
+    QString name;
+    qint32 score = 0;
+    qint32 ping = 0;  // milliseconds; 0 where the protocol does not report it
+};
+
+struct ServerStatus {
+    enum class State { NotQueried, Querying, Online, NotAnswering, Refused, BadAddress };
+    State state = State::NotQueried;
+    QString name;
+    QString map;
+    int players = 0;
+    int maxPlayers = 0;
+    QList<PlayerRow> rows;
+};
+
+}  // namespace tamarin

@@ -1,0 +1,31 @@
+#include "serverquery/servertext.h"
+
+#include <QStringDecoder>
+
+namespace tamarin {
+
+namespace {
+
+QString decodeUtf8OrLatin1(QByteArrayView bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(bytes);
+    if (utf8.hasError()) {
+        return QString::fromLatin1(bytes);
+    }
+    return text;
+}
+
+// C0, DEL and C1: nothing a label could show.
+bool isControl(QChar c) {
+    return c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() <= 0x9F);
+}
+
+}  // namespace
+
+QString decodeServerText(QByteArrayView bytes) {
+    QString text = decodeUtf8OrLatin1(bytes);
+    text.removeIf(isControl);
+    return text;
+}
+
+}  // namespace tamarin

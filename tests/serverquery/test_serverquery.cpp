@@ -1,0 +1,277 @@
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <netinet/in.h>
+
+#include "serverquery/gametypes.h"
+#include "serverquery/hostlookup.h"
+#include "serverquery/queryconversation.h"
+#include "serverquery/serverquery.h"
+#include "tests/fakeservers/fakeservers.h"
+
+using namespace tamarin;
+using namespace tamarin::fake;
+
+namespace {
+
+using State = ServerStatus::State;
+
+constexpr int kTimeoutMs = 300;
+// Long enough for any loopback answer or the query's own timeout, short enough to keep tests fast.
+constexpr int kWaitMs = kTimeoutMs + 1000;
+
+class ServerQueryTest : public ::testing::Test {
+  protected:
+    ServerQueryTest() { query.setTimeoutMs(kTimeoutMs); }
+
+    // Runs one query to its end and returns what it reported.
+    ServerStatus run(const QString& host, quint16 port, QueryProtocol protocol) {
+        QSignalSpy spy(&query, &ServerQuery::finished);
+        elapsed.start();
+        query.start(host, port, protocol);
+        EXPECT_TRUE(query.isRunning());
+        if (!spy.wait(kWaitMs)) {
+            ADD_FAILURE() << "the query never finished";
+            return {};
+        }
+        elapsedMs = elapsed.elapsed();
+        EXPECT_FALSE(query.isRunning());
+        QTest::qWait(20);  // nothing more may come
+        EXPECT_EQ(spy.count(), 1);
+        return spy.first().first().value<ServerStatus>();
+    }
+
+    ServerStatus run(const FakeServer& server, QueryProtocol protocol) {
+        EXPECT_TRUE(server.isListening());
+        return run(QStringLiteral("127.0.0.1"), server.port(), protocol);
+    }
+
+    ServerQuery query;
+    QElapsedTimer elapsed;
+    qint64 elapsedMs = 0;
+};
+
+QStringList names(const ServerStatus& status) {
+    QStringList list;
+    for (const PlayerRow& row : status.rows) {
+        list.append(row.name);
+    }
+    return list;
+}
+
+}  // namespace
+
+TEST_F(ServerQueryTest, Quake3ServerIsShownAsItAnswered) {
+    FakeQuake3Server server;
+    const ServerStatus status = run(server, QueryProtocol::Quake3);
+    EXPECT_EQ(status.state, State::Online);
+    EXPECT_EQ(status.name, u"Fake Arena"_qs);
+    EXPECT_EQ(status.map, u"q3dm17"_qs);
+    EXPECT_EQ(status.players, 2);
+    EXPECT_EQ(status.maxPlayers, 16);
+    EXPECT_EQ(names(status), (QStringList{u"Visor"_qs, u"Sarge"_qs}));
+    EXPECT_EQ(status.rows[1].ping, 999);
+    EXPECT_EQ(server.requests().size(), 1);
+}
+
+TEST_F(ServerQueryTest, A2sServersAreShownWithTheirPlayers) {
+    using Split = FakeA2sServer::Split;
+    const struct {
+        const char* what;
+        std::optional<quint32> challenge;
+        Split split;
+        bool reversed;
+        bool goldSrc;
+        int requests;
+    } cases[] = {
+        {"plain", std::nullopt, Split::None, false, false, 2},
+        {"challenge", 0x12345678, Split::None, false, false, 4},
+        {"GoldSrc info", 0x01, Split::None, false, true, 4},
+        {"Source split", 0x02, Split::Source, false, false, 4},
+        {"Source split reversed", std::nullopt, Split::Source, true, false, 2},
+        {"GoldSrc split reversed", 0x03, Split::GoldSrc, true, true, 4},
+    };
+    for (const auto& c : cases) {
+        FakeA2sServer server;
+        server.setChallenge(c.challenge);
+        server.setSplit(c.split, 16, c.reversed);
+        const A2sInfoFields info{"Source One", "cp_well", "tf", "TF2", 2, 24};
+        server.setInfoReply(c.goldSrc ? a2sGoldSrcInfoReply(info) : a2sSourceInfoReply(info));
+        const ServerStatus status = run(server, QueryProtocol::A2S);
+        EXPECT_EQ(status.state, State::Online) << c.what;
+        EXPECT_EQ(status.name, u"Source One"_qs) << c.what;
+        EXPECT_EQ(status.map, u"cp_well"_qs) << c.what;
+        EXPECT_EQ(status.players, 2) << c.what;
+        EXPECT_EQ(status.maxPlayers, 24) << c.what;
+        EXPECT_EQ(names(status), (QStringList{u"alpha"_qs, u"beta"_qs})) << c.what;
+        EXPECT_EQ(server.requests().size(), c.requests) << c.what;
+        EXPECT_LT(elapsedMs, kTimeoutMs) << c.what;
+    }
+}
+
+TEST_F(ServerQueryTest, InfoWithoutPlayersIsOnlineWithoutRowsAtTheTimeout) {
+    FakeA2sServer server;
+    server.setAnswerPlayers(false);
+    const ServerStatus status = run(server, QueryProtocol::A2S);
+    EXPECT_EQ(status.state, State::Online);
+    EXPECT_EQ(status.name, u"Fake Server"_qs);
+    EXPECT_TRUE(status.rows.isEmpty());
+    EXPECT_GE(elapsedMs, kTimeoutMs - 20);
+}
+
+TEST_F(ServerQueryTest, EndlessChallengesEndTheQuery) {
+    FakeA2sServer server;
+    server.setChallenge(1);
+    server.setRotateChallenge(true);
+    EXPECT_EQ(run(server, QueryProtocol::A2S).state, State::NotAnswering);
+    EXPECT_EQ(server.requests().size(), 1 + kMaxChallengeRounds);
+}
+
+TEST_F(ServerQueryTest, UnansweredQueriesEndAtTheTimeout) {
+    FakeQuake3Server silent;
+    silent.setSilent(true);
+    FakeQuake3Server otherPort;
+    otherPort.setReplyFromOtherPort(true);
+    FakeA2sServer otherPortA2s;
+    otherPortA2s.setReplyFromOtherPort(true);
+    FakeQuake3Server hostile;
+    hostile.setReplies({"", "\xFF\xFF\xFF\xFFstatusResponse", "\xFF\xFF\xFF\xFFprint\n",
+                        QByteArray(1400, '\xFF')});
+    const struct {
+        const char* what;
+        const FakeServer& server;
+        QueryProtocol protocol;
+    } cases[] = {
+        {"silent", silent, QueryProtocol::Quake3},
+        {"wrong port", otherPort, QueryProtocol::Quake3},
+        {"wrong port A2S", otherPortA2s, QueryProtocol::A2S},
+        {"garbage", hostile, QueryProtocol::Quake3},
+        {"other protocol", hostile, QueryProtocol::A2S},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(run(c.server, c.protocol).state, State::NotAnswering) << c.what;
+        EXPECT_GE(elapsedMs, kTimeoutMs - 20) << c.what;
+        EXPECT_LT(elapsedMs, kTimeoutMs + 500) << c.what;
+        EXPECT_FALSE(c.server.requests().isEmpty()) << c.what;
+    }
+}
+
+TEST_F(ServerQueryTest, ClosedPortIsRefusedAtOnce) {
+    for (const QueryProtocol protocol : {QueryProtocol::Quake3, QueryProtocol::A2S}) {
+        EXPECT_EQ(run(u"127.0.0.1"_qs, closedUdpPort(), protocol).state, State::Refused);
+        EXPECT_LT(elapsedMs, kTimeoutMs);
+    }
+}
+
+TEST_F(ServerQueryTest, BadAddressesAndUnknownProtocols) {
+    const struct {
+        QString host;
+        quint16 port;
+        QueryProtocol protocol;
+        State state;
+    } cases[] = {
+        {QString(), 27960, QueryProtocol::Quake3, State::BadAddress},
+        {u"  "_qs, 27960, QueryProtocol::Quake3, State::BadAddress},
+        {u"127.0.0.1"_qs, 0, QueryProtocol::A2S, State::BadAddress},
+        {u"bad host name"_qs, 27960, QueryProtocol::Quake3, State::BadAddress},
+        {u"a..b"_qs, 27960, QueryProtocol::Quake3, State::BadAddress},
+        // A NUL would cut the name short for the resolver, which would answer for 127.0.0.1.
+        {u"127.0.0.1"_qs + QChar(0) + u"evil"_qs, 27960, QueryProtocol::Quake3, State::BadAddress},
+        {u"127.0.0.1"_qs, 27960, QueryProtocol::None, State::NotAnswering},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(run(c.host, c.port, c.protocol).state, c.state) << c.host.toStdString();
+        EXPECT_LT(elapsedMs, kTimeoutMs) << c.host.toStdString();
+    }
+}
+
+TEST_F(ServerQueryTest, HostNamesAreLookedUp) {
+    FakeQuake3Server server;
+    EXPECT_EQ(run(u"localhost"_qs, server.port(), QueryProtocol::Quake3).state, State::Online);
+}
+
+TEST_F(ServerQueryTest, WorksOverIpv6Loopback) {
+    FakeQuake3Server server(QHostAddress::LocalHostIPv6);
+    if (!server.isListening()) {
+        GTEST_SKIP() << "no IPv6 loopback here";
+    }
+    EXPECT_EQ(run(u"::1"_qs, server.port(), QueryProtocol::Quake3).state, State::Online);
+}
+
+TEST_F(ServerQueryTest, CancelledQueriesReportNothing) {
+    FakeQuake3Server server;
+    QSignalSpy spy(&query, &ServerQuery::finished);
+    for (const QString& host : {u"127.0.0.1"_qs, u"localhost"_qs}) {
+        query.start(host, server.port(), QueryProtocol::Quake3);
+        QCoreApplication::processEvents();  // a name is now being looked up
+        query.cancel();
+        EXPECT_FALSE(query.isRunning());
+    }
+    // Deleted while its lookup still runs: the late answer must find nothing to report to.
+    auto* doomed = new ServerQuery;
+    doomed->start(u"localhost"_qs, server.port(), QueryProtocol::Quake3);
+    QCoreApplication::processEvents();
+    delete doomed;
+    QTest::qWait(kTimeoutMs + 100);
+    EXPECT_EQ(spy.count(), 0);
+}
+
+TEST(HostLookupTest, NumericAddressesNeedNoNameServer) {
+    const std::optional<Endpoint> v4 = numericEndpoint(u"127.0.0.1"_qs, 27960);
+    ASSERT_TRUE(v4);
+    EXPECT_EQ(v4->address.ss_family, AF_INET);
+    EXPECT_EQ(ntohs(reinterpret_cast<const sockaddr_in&>(v4->address).sin_port), 27960);
+    const std::optional<Endpoint> v6 = numericEndpoint(u"::1"_qs, 27015);
+    ASSERT_TRUE(v6);
+    EXPECT_EQ(v6->address.ss_family, AF_INET6);
+    for (const QString& notNumeric :
+         {u"localhost"_qs, QString(), u"127.0.0.1 "_qs, u"127.0.0.1"_qs + QChar(0) + u"x"_qs}) {
+        EXPECT_FALSE(numericEndpoint(notNumeric, 27960)) << notNumeric.toStdString();
+    }
+}
+
+TEST(HostLookupTest, NamesPreferTheirIpv4Address) {
+    QFuture<std::optional<Endpoint>> future = lookUpEndpoint(u"localhost"_qs, 27960);
+    future.waitForFinished();
+    ASSERT_EQ(future.resultCount(), 1);
+    const std::optional<Endpoint> found = future.result();
+    ASSERT_TRUE(found);
+    const auto& address = reinterpret_cast<const sockaddr_in&>(found->address);
+    ASSERT_EQ(address.sin_family, AF_INET);
+    EXPECT_EQ(ntohl(address.sin_addr.s_addr), INADDR_LOOPBACK);
+}
+
+TEST_F(ServerQueryTest, RestartReportsOnlyTheNewQuery) {
+    // The first server answers sooner than the second: a stale reply would arrive first.
+    FakeQuake3Server first;
+    first.setReplies({quake3Reply({{"sv_hostname", "first"}}, {})});
+    first.setReplyDelayMs(30);
+    FakeQuake3Server second;
+    second.setReplies({quake3Reply({{"sv_hostname", "second"}}, {})});
+    second.setReplyDelayMs(80);
+    query.start(u"127.0.0.1"_qs, first.port(), QueryProtocol::Quake3);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !first.requests().isEmpty(); }, kWaitMs));
+    EXPECT_EQ(run(u"127.0.0.1"_qs, second.port(), QueryProtocol::Quake3).name, u"second"_qs);
+}
+
+TEST_F(ServerQueryTest, FinishedMayStartTheNextQueryOrDeleteTheQuery) {
+    FakeQuake3Server server;
+    auto* own = new ServerQuery;
+    own->setTimeoutMs(kTimeoutMs);
+    int finishedCount = 0;
+    QObject::connect(own, &ServerQuery::finished, own, [&](const ServerStatus& status) {
+        EXPECT_EQ(status.state, State::Online);
+        if (++finishedCount == 1) {
+            own->start(u"127.0.0.1"_qs, server.port(), QueryProtocol::Quake3);
+        } else {
+            delete own;
+        }
+    });
+    own->start(u"127.0.0.1"_qs, server.port(), QueryProtocol::Quake3);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return finishedCount == 2; }, kWaitMs));
+    QTest::qWait(kTimeoutMs + 50);
+    EXPECT_EQ(finishedCount, 2);
+}

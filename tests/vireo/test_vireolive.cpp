@@ -1,0 +1,111 @@
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QTest>
+
+#include "vireo/vireocontrol.h"
+#include "tests/fakeservers/fakeservers.h"
+#include "tests/support/memorystore.h"
+
+using namespace tamarin;
+
+namespace {
+
+using State = ServerStatus::State;
+constexpr int kWaitMs = 4000;
+
+class VireoLiveTest : public ::testing::Test {
+  protected:
+    void configure(quint16 port, const QString& type, int intervalMs) {
+        QVariantList args = {
+            QString("127.0.0.1"), QString::number(port), type, type, intervalMs, QString()};
+        control.call(vireo::ConfigureServer, args);
+    }
+    bool waitForState(State state, int ms = kWaitMs) {
+        return QTest::qWaitFor([&] { return control.status().state == state; }, ms);
+    }
+
+    MemoryStore store;
+    VireoControl control{TwipsScale{}, vireo::StoredProperties{}, store};
+};
+
+TEST_F(VireoLiveTest, ShowsWhatAQuake3ServerSaid) {
+    fake::FakeQuake3Server server;
+    ASSERT_TRUE(server.isListening());
+    QElapsedTimer clock;
+    clock.start();
+    configure(server.port(), "q3", 0);
+    EXPECT_EQ(control.status().state, State::Querying);
+    ASSERT_TRUE(waitForState(State::Online));
+    EXPECT_LT(clock.elapsed(), 1000);
+    EXPECT_EQ(control.status().name, "Fake Arena");
+    EXPECT_EQ(control.status().map, "q3dm17");
+    ASSERT_EQ(control.status().rows.size(), 2);
+    EXPECT_EQ(control.status().rows.at(0).name, "Visor");
+    EXPECT_EQ(control.stateText(), "online");
+}
+
+TEST_F(VireoLiveTest, ShowsWhatAnA2sServerWithAChallengeSaid) {
+    fake::FakeA2sServer server;
+    server.setChallenge(0x12345678u);
+    configure(server.port(), "tf2", 0);
+    ASSERT_TRUE(waitForState(State::Online));
+    EXPECT_EQ(control.status().name, "Fake Server");
+    EXPECT_EQ(control.status().map, "cp_fake");
+    ASSERT_EQ(control.status().rows.size(), 2);
+    EXPECT_EQ(control.status().rows.at(1).name, "beta");
+}
+
+TEST_F(VireoLiveTest, AnUnknownGameTypeAsksNoServer) {
+    fake::FakeQuake3Server server;
+    configure(server.port(), "quake9", 1000);
+    EXPECT_EQ(control.stateText(), "unknown game type");
+    QTest::qWait(1300);
+    EXPECT_TRUE(server.requests().isEmpty());
+}
+
+TEST_F(VireoLiveTest, AClosedPortShowsAsRefused) {
+    configure(fake::closedUdpPort(), "q3", 0);
+    EXPECT_TRUE(waitForState(State::Refused, 1000));
+    EXPECT_EQ(control.stateText(), "refused");
+}
+
+TEST_F(VireoLiveTest, RefreshesAtMostOnceASecond) {
+    fake::FakeQuake3Server server;
+    configure(server.port(), "q3", 200);
+    EXPECT_EQ(control.refreshPeriodMs(), VireoControl::kMinRefreshMs);
+    QTest::qWait(2500);
+    // The query at once, then one at 1 s and one at 2 s; a 200 ms period would have asked 13 times.
+    EXPECT_GE(server.requests().size(), 2);
+    EXPECT_LE(server.requests().size(), 3);
+
+    const auto asked = server.requests().size();
+    configure(server.port(), "q3", 0);
+    EXPECT_EQ(control.refreshPeriodMs(), 0);
+    QTest::qWait(1300);
+    EXPECT_EQ(server.requests().size(), asked + 1);
+
+    configure(server.port(), "q3", 1500);
+    EXPECT_EQ(control.refreshPeriodMs(), 1500);
+    configure(server.port(), "q3", -5);
+    EXPECT_EQ(control.refreshPeriodMs(), 0);
+}
+
+TEST_F(VireoLiveTest, ASilentServerComesToShowAsNotAnsweringDespiteFastRefreshes) {
+    fake::FakeQuake3Server server;
+    server.setSilent(true);
+    configure(server.port(), "q3", 1000);
+    EXPECT_TRUE(waitForState(State::NotAnswering));
+    EXPECT_EQ(control.stateText(), "not answering");
+}
+
+TEST_F(VireoLiveTest, AServerSetByPageParametersIsQueried) {
+    fake::FakeQuake3Server server;
+    control.put(vireo::HostName, QString("127.0.0.1"));
+    control.put(vireo::GameType, QString("oa"));
+    control.put(vireo::HostPort, int(server.port()));
+    ASSERT_TRUE(waitForState(State::Online));
+    EXPECT_EQ(server.requests().size(), 1);
+}
+
+}  // namespace

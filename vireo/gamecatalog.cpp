@@ -1,0 +1,236 @@
+#include "vireo/gamecatalog.h"
+
+#include <optional>
+
+#include "common/numbers.h"
+#include "common/steps.h"
+#include "serverquery/gametypes.h"
+#include "serverquery/serverstatus.h"
+
+namespace tamarin {
+
+namespace {
+
+const QString kConfig = QStringLiteral("Config");
+const QString kServerCount = QStringLiteral("ServerCount");
+const QString kGameList = QStringLiteral("GameList");
+const QString kGameName = QStringLiteral("GameName");
+const QString kDefaultPort = QStringLiteral("DefaultPort");
+const QString kGameType = QStringLiteral("GameType");
+const QChar kKeySeparator = QLatin1Char(',');
+
+const char* const kEmptyKey = "The game key must not be empty.";
+const char* const kBlankEnds = "The game key must not begin or end with a blank.";
+const char* const kCommaInKey =
+    "The game key must not contain a comma: the game list separates its keys with commas.";
+const char* const kControlInKey = "The game key must not contain line breaks or tabs.";
+const char* const kDuplicateKey = "The game key \"%1\" is already used by another game.";
+const char* const kEmptyName = "The game name must not be empty.";
+const char* const kControlInName = "The game name must not contain line breaks or tabs.";
+const char* const kBadPort = "The default port must be a whole number from 1 to 65535.";
+const char* const kUnknownType = "Choose one of the game types the control can query.";
+const char* const kTooMany = "The game list cannot hold more than 32768 games.";
+const char* const kInGame = "Game %1 (\"%2\"): %3";
+
+QString message(const char* text) {
+    return QString::fromUtf8(text);
+}
+
+bool hasControlCharacter(const QString& text) {
+    for (const QChar c : text) {
+        if (c.category() == QChar::Other_Control) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::optional<qint32> portNumber(const QString& text) {
+    try {
+        const qint32 port = wholeText32(text);
+        if (port >= 1 && port <= 65535) {
+            return port;
+        }
+    } catch (const StepFailure&) {
+    }
+    return std::nullopt;
+}
+
+GameEntry game(const char* key, const char* name, const char* port, const char* type) {
+    return {QString::fromUtf8(key), QString::fromUtf8(name), QString::fromUtf8(port),
+            QString::fromUtf8(type)};
+}
+
+}  // namespace
+
+GameCatalog GameCatalog::defaults() {
+    return GameCatalog({
+        game("q3a", "Quake III Arena", "27960", "q3"),
+        game("oa", "OpenArena", "27960", "oa"),
+        game("et", "Wolfenstein: Enemy Territory", "27960", "et"),
+        game("hl", "Half-Life", "27015", "hl"),
+        game("cs", "Counter-Strike", "27015", "cs"),
+        game("tf2", "Team Fortress 2", "27015", "tf2"),
+        game("cs2", "Counter-Strike 2", "27015", "cs2"),
+    });
+}
+
+GameCatalog GameCatalog::read(const SettingsStore& store) {
+    qint16 count = 0;
+    runStep([&] { count = wholeText16(store.get(kApplication, kConfig, kServerCount, "-1")); });
+    if (count < 0) {
+        return {};
+    }
+    const QString list = store.get(kApplication, kConfig, kGameList, QString());
+    const QStringList keys = list.isEmpty() ? QStringList() : list.split(kKeySeparator);
+    QList<GameEntry> games;
+    for (int i = 0; i <= count && i < keys.size(); ++i) {
+        const QString& key = keys.at(i);
+        games.append({key, store.get(kApplication, key, kGameName, QString()),
+                      store.get(kApplication, key, kDefaultPort, QString()),
+                      store.get(kApplication, key, kGameType, QString())});
+    }
+    return GameCatalog(games);
+}
+
+bool GameCatalog::isConfigured(const SettingsStore& store) {
+    // Two different defaults: only an absent value answers both with the default it was given,
+    // whatever text a user may have stored.
+    const QString first = QStringLiteral("0");
+    const QString second = QStringLiteral("1");
+    return store.get(kApplication, kConfig, kServerCount, first) != first ||
+           store.get(kApplication, kConfig, kServerCount, second) != second;
+}
+
+bool GameCatalog::writeDefaultsIfUnconfigured(SettingsStore& store) {
+    if (isConfigured(store)) {
+        return false;
+    }
+    defaults().saveTo(store);
+    return true;
+}
+
+QString GameCatalog::refusalFor(const GameEntry& entry, int replacing) const {
+    if (const QString refusal = keyRefusal(entry.key); !refusal.isEmpty()) {
+        return refusal;
+    }
+    if (const QString refusal = duplicateRefusal(entry.key, replacing); !refusal.isEmpty()) {
+        return refusal;
+    }
+    if (entry.name.trimmed().isEmpty()) {
+        return message(kEmptyName);
+    }
+    if (hasControlCharacter(entry.name)) {
+        return message(kControlInName);
+    }
+    if (!portNumber(entry.defaultPort)) {
+        return message(kBadPort);
+    }
+    if (protocolForGameType(entry.gameType) == QueryProtocol::None) {
+        return message(kUnknownType);
+    }
+    return {};
+}
+
+QString GameCatalog::refusalForList() const {
+    if (games_.size() > kMaxGames) {
+        return message(kTooMany);
+    }
+    for (int i = 0; i < games_.size(); ++i) {
+        if (const QString refusal = refusalFor(games_.at(i), i); !refusal.isEmpty()) {
+            return message(kInGame).arg(i + 1).arg(games_.at(i).key, refusal);
+        }
+    }
+    return {};
+}
+
+QString GameCatalog::add(const GameEntry& entry) {
+    if (games_.size() >= kMaxGames) {
+        return message(kTooMany);
+    }
+    const QString refusal = refusalFor(entry);
+    if (refusal.isEmpty()) {
+        games_.append(normalised(entry));
+    }
+    return refusal;
+}
+
+QString GameCatalog::replace(int index, const GameEntry& entry) {
+    if (index < 0 || index >= games_.size()) {
+        return add(entry);
+    }
+    const QString refusal = refusalFor(entry, index);
+    if (refusal.isEmpty()) {
+        games_[index] = normalised(entry);
+    }
+    return refusal;
+}
+
+bool GameCatalog::remove(int index) {
+    if (index < 0 || index >= games_.size()) {
+        return false;
+    }
+    games_.removeAt(index);
+    return true;
+}
+
+QList<SettingValue> GameCatalog::valuesToSave() const {
+    QList<SettingValue> values;
+    QStringList keys;
+    for (const GameEntry& entry : games_) {
+        values.append({entry.key, kGameName, entry.name});
+        values.append({entry.key, kDefaultPort, entry.defaultPort});
+        values.append({entry.key, kGameType, entry.gameType});
+        keys.append(entry.key);
+    }
+    values.append({kConfig, kGameList, keys.join(kKeySeparator)});
+    values.append({kConfig, kServerCount, decimalText(qint64(games_.size()) - 1)});
+    return values;
+}
+
+void GameCatalog::saveTo(SettingsStore& store) const {
+    if (const QString refusal = refusalForList(); !refusal.isEmpty()) {
+        throw StepFailure(refusal.toStdString());
+    }
+    store.saveAll(kApplication, valuesToSave());
+}
+
+QString GameCatalog::keyRefusal(const QString& key) {
+    if (key.isEmpty()) {
+        return message(kEmptyKey);
+    }
+    // A blank at either end is invisible in every list that shows the key, yet makes it a
+    // different key and a different section; no one means that.
+    if (key.front().isSpace() || key.back().isSpace()) {
+        return message(kBlankEnds);
+    }
+    if (key.contains(kKeySeparator)) {
+        return message(kCommaInKey);
+    }
+    if (hasControlCharacter(key)) {
+        return message(kControlInKey);
+    }
+    return {};
+}
+
+QString GameCatalog::duplicateRefusal(const QString& key, int replacing) const {
+    // Letter case does not make a new key: a store may well compare section names without it.
+    for (int i = 0; i < games_.size(); ++i) {
+        if (i != replacing && games_.at(i).key.compare(key, Qt::CaseInsensitive) == 0) {
+            return message(kDuplicateKey).arg(key);
+        }
+    }
+    return {};
+}
+
+QString GameCatalog::normalisedPort(const QString& text) {
+    const std::optional<qint32> port = portNumber(text);
+    return port ? decimalText(*port) : text;
+}
+
+GameEntry GameCatalog::normalised(const GameEntry& entry) {
+    return {entry.key, entry.name.trimmed(), normalisedPort(entry.defaultPort),
+            entry.gameType.trimmed()};
+}
+
+}  // namespace tamarin

@@ -1,0 +1,216 @@
+#include "vireo/optionsdialog.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "common/steps.h"
+#include "serverquery/gametypes.h"
+#include "serverquery/serverstatus.h"
+
+namespace tamarin {
+
+namespace {
+
+const char* const kOptionsTitle = "Vireo Options";
+const char* const kAddTitle = "Add Game";
+const char* const kEditTitle = "Edit Game";
+const char* const kUpdated = "The game list was updated.";
+const char* const kNotWritten = "The game list was not written.\n\n%1";
+const char* const kUnknownTypeItem = "%1 (unknown)";
+
+enum Column { KeyColumn, NameColumn, PortColumn, TypeColumn, ColumnCount };
+
+QString text(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+QString typeLabel(const GameTypeInfo& type) {
+    return QStringLiteral("%1 (%2)").arg(QString::fromUtf8(type.description),
+                                         QString::fromUtf8(type.code));
+}
+
+}  // namespace
+
+void showDialogMessage(QWidget* over, const QString& message, bool isError) {
+    // Keys and names come from the store and from typing: never let the box read them as markup.
+    auto* box = new QMessageBox(isError ? QMessageBox::Warning : QMessageBox::Information,
+                                over->windowTitle(), message, QMessageBox::Ok, over);
+    box->setTextFormat(Qt::PlainText);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+GameEditDialog::GameEditDialog(const GameEntry& entry, Apply apply, QWidget* parent)
+    : QDialog(parent), apply_(std::move(apply)) {
+    key_ = new QLineEdit(entry.key, this);
+    key_->setObjectName("key");
+    name_ = new QLineEdit(entry.name, this);
+    name_->setObjectName("name");
+    port_ = new QLineEdit(entry.defaultPort, this);
+    port_->setObjectName("port");
+    type_ = new QComboBox(this);
+    type_->setObjectName("gameType");
+    fillGameTypes(entry.gameType);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &GameEditDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &GameEditDialog::reject);
+
+    auto* form = new QFormLayout(this);
+    form->addRow(tr("Key:"), key_);
+    form->addRow(tr("Name:"), name_);
+    form->addRow(tr("Default port:"), port_);
+    form->addRow(tr("Game type:"), type_);
+    form->addRow(buttons);
+}
+
+void GameEditDialog::fillGameTypes(const QString& current) {
+    for (const GameTypeInfo& type : knownGameTypes()) {
+        type_->addItem(typeLabel(type), QString::fromUtf8(type.code));
+    }
+    if (current.isEmpty()) {
+        return;
+    }
+    int found = -1;
+    for (int i = 0; i < type_->count() && found < 0; ++i) {
+        if (type_->itemData(i).toString().compare(current.trimmed(), Qt::CaseInsensitive) == 0) {
+            found = i;
+        }
+    }
+    // A code we cannot query still shows as what is stored, so the user sees why it is refused.
+    if (found < 0) {
+        type_->addItem(text(kUnknownTypeItem).arg(current), current);
+        found = type_->count() - 1;
+    }
+    type_->setCurrentIndex(found);
+}
+
+GameEntry GameEditDialog::entry() const {
+    return {key_->text(), name_->text(), port_->text(), type_->currentData().toString()};
+}
+
+void GameEditDialog::accept() {
+    const QString refusal = apply_(entry());
+    if (!refusal.isEmpty()) {
+        showDialogMessage(this, refusal, true);
+        return;
+    }
+    QDialog::accept();
+}
+
+OptionsDialog::OptionsDialog(SettingsStore& store, QWidget* parent)
+    : QDialog(parent), store_(store), catalog_(GameCatalog::read(store)) {
+    setWindowTitle(text(kOptionsTitle));
+
+    list_ = new QTreeWidget(this);
+    list_->setObjectName("games");
+    list_->setColumnCount(ColumnCount);
+    list_->setHeaderLabels({tr("Key"), tr("Name"), tr("Port"), tr("Game type")});
+    list_->setRootIsDecorated(false);
+    list_->setUniformRowHeights(true);
+    list_->header()->setStretchLastSection(false);
+    list_->header()->setSectionResizeMode(NameColumn, QHeaderView::Stretch);
+    connect(list_, &QTreeWidget::itemDoubleClicked, this, &OptionsDialog::editGame);
+
+    auto* add = new QPushButton(tr("Add\u2026"), this);
+    auto* edit = new QPushButton(tr("Edit\u2026"), this);
+    auto* remove = new QPushButton(tr("Remove"), this);
+    auto* update = new QPushButton(tr("Update Game List"), this);
+    auto* close = new QPushButton(tr("Close"), this);
+    update->setObjectName("update");
+    connect(add, &QPushButton::clicked, this, &OptionsDialog::addGame);
+    connect(edit, &QPushButton::clicked, this, &OptionsDialog::editGame);
+    connect(remove, &QPushButton::clicked, this, &OptionsDialog::removeGame);
+    connect(update, &QPushButton::clicked, this, &OptionsDialog::updateGameList);
+    connect(close, &QPushButton::clicked, this, &OptionsDialog::reject);
+
+    auto* buttons = new QVBoxLayout;
+    for (QPushButton* button : {add, edit, remove}) {
+        buttons->addWidget(button);
+    }
+    buttons->addStretch();
+    buttons->addWidget(update);
+    buttons->addWidget(close);
+
+    auto* layout = new QHBoxLayout(this);
+    layout->addWidget(list_, 1);
+    layout->addLayout(buttons);
+    resize(620, 320);
+    fillList();
+}
+
+int OptionsDialog::currentGame() const {
+    return list_->currentItem() ? list_->indexOfTopLevelItem(list_->currentItem()) : -1;
+}
+
+void OptionsDialog::setCurrentGame(int index) {
+    list_->setCurrentItem(list_->topLevelItem(index));
+}
+
+void OptionsDialog::fillList() {
+    const int current = currentGame();
+    list_->clear();
+    for (const GameEntry& game : catalog_.games()) {
+        auto* item = new QTreeWidgetItem(list_);
+        item->setText(KeyColumn, game.key);
+        item->setText(NameColumn, game.name);
+        item->setText(PortColumn, game.defaultPort);
+        item->setText(TypeColumn, game.gameType);
+    }
+    setCurrentGame(std::min(current, int(catalog_.games().size()) - 1));
+}
+
+bool OptionsDialog::runEditor(const QString& title, const GameEntry& entry,
+                              const GameEditDialog::Apply& apply) {
+    GameEditDialog editor(entry, apply, this);
+    editor.setWindowTitle(title);
+    if (editor.exec() != QDialog::Accepted) {
+        return false;
+    }
+    fillList();
+    return true;
+}
+
+void OptionsDialog::addGame() {
+    const auto add = [this](const GameEntry& entry) { return catalog_.add(entry); };
+    if (runEditor(text(kAddTitle), {}, add)) {
+        setCurrentGame(int(catalog_.games().size()) - 1);
+    }
+}
+
+void OptionsDialog::editGame() {
+    const int index = currentGame();
+    if (index < 0) {
+        return;
+    }
+    const auto replace = [this, index](const GameEntry& entry) {
+        return catalog_.replace(index, entry);
+    };
+    runEditor(text(kEditTitle), catalog_.games().at(index), replace);
+}
+
+void OptionsDialog::removeGame() {
+    if (catalog_.remove(currentGame())) {
+        fillList();
+    }
+}
+
+void OptionsDialog::updateGameList() {
+    try {
+        catalog_.saveTo(store_);
+        showDialogMessage(this, text(kUpdated), false);
+    } catch (const StepFailure& failure) {
+        showDialogMessage(this, text(kNotWritten).arg(QString::fromStdString(failure.what())),
+                          true);
+    }
+}
+
+}  // namespace tamarin

@@ -1,0 +1,468 @@
+#include "vireo/vireocontrol.h"
+
+#include <QContextMenuEvent>
+#include <QFontMetrics>
+#include <QMenu>
+#include <QPainter>
+#include <QToolButton>
+#include <algorithm>
+
+#include "common/numbers.h"
+#include "common/steps.h"
+#include "common/variants.h"
+#include "vireo/gamecatalog.h"
+#include "vireo/optionsdialog.h"
+
+namespace tamarin {
+
+namespace {
+
+constexpr const char* kVersion = "1.0";
+constexpr int kLowestPort = 1;
+constexpr int kHighestPort = 65535;
+
+// Where things sit, in twips, so the layout follows the screen's resolution like the window does.
+constexpr int kMarginTwips = 90;
+constexpr int kTitleTopTwips = 45;
+constexpr int kTitleHeightTwips = 285;
+constexpr int kSummaryTopTwips = 330;
+constexpr int kSummaryHeightTwips = 270;
+constexpr int kSeparatorTwips = 705;
+constexpr int kButtonTopTwips = 60;
+constexpr int kButtonSizeTwips = 240;
+
+const QColor kPanel(0x1c, 0x22, 0x2e);
+const QColor kText(0xe6, 0xe9, 0xef);
+const QColor kDimText(0x9a, 0xa3, 0xb2);
+const QColor kSeparator(0x3a, 0x44, 0x56);
+const QColor kOnline(0x7c, 0xd9, 0x92);
+const QColor kTrouble(0xf0, 0x9a, 0x6a);
+
+qint32 portFromText(const QString& text) {
+    const qint32 port = wholeText32(text);
+    if (port < kLowestPort || port > kHighestPort) {
+        throw StepFailure("the port must be a whole number from 1 to 65535");
+    }
+    return port;
+}
+
+qint32 checkedPort(qint32 port) {
+    if (port < kLowestPort || port > kHighestPort) {
+        throw StepFailure("the port must be a whole number from 1 to 65535");
+    }
+    return port;
+}
+
+}  // namespace
+
+VireoControl::VireoControl(TwipsScale scale, vireo::StoredProperties stored, SettingsStore& store,
+                           QWidget* parent)
+    : StatusControl(scale, parent),
+      stored_(stored),
+      store_(store),
+      expandedHight_(stored.expandedHight) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setContextMenuPolicy(Qt::DefaultContextMenu);
+    writeDefaultCatalogue();
+
+    connect(&query_, &ServerQuery::finished, this, &VireoControl::showStatus);
+    // Precise, because a coarse timer may fire a little early and ask more than once a second.
+    refreshTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&refreshTimer_, &QTimer::timeout, this, &VireoControl::refresh);
+    // Several server properties written one after the other by a page give one query, not three.
+    requeryTimer_.setSingleShot(true);
+    requeryTimer_.setInterval(0);
+    connect(&requeryTimer_, &QTimer::timeout, this, &VireoControl::startQuery);
+
+    detailsButton_ = new QToolButton(this);
+    detailsButton_->setObjectName("detailsButton");
+    detailsButton_->setAutoRaise(true);
+    QPalette buttonColours = detailsButton_->palette();
+    buttonColours.setColor(QPalette::ButtonText, kText);
+    buttonColours.setColor(QPalette::Button, kSeparator);
+    detailsButton_->setPalette(buttonColours);
+    connect(detailsButton_, &QToolButton::clicked, this, &VireoControl::toggleDetails);
+
+    // Created at the designed size; the width is the stored one for good, the height follows the
+    // details from now on.
+    resize(scale.toPixelsX(vireo::himetricToTwips(stored_.extentX)),
+           scale.toPixelsY(drawnHeightTwips()));
+    applyOwnHeight();
+}
+
+VireoControl::~VireoControl() = default;
+
+QString VireoControl::versionText() {
+    return QString::fromLatin1(kVersion);
+}
+
+void VireoControl::writeDefaultCatalogue() {
+    // As an installer would on a new account. A store that refuses costs the user the defaults,
+    // not the control.
+    runStep([this] { GameCatalog::writeDefaultsIfUnconfigured(store_); });
+}
+
+int VireoControl::rowsThatFit(double heightTwips) {
+    if (!(heightTwips >= kRowsTopTwips)) {
+        return 0;
+    }
+    const double height = std::min(heightTwips, double(kMaxHeightTwips));
+    return int((height - kRowsTopTwips) / kRowHeightTwips);
+}
+
+double VireoControl::collapsedHeightTwips() const {
+    // A stored height of nothing or less would leave no control to click on at all.
+    return std::clamp(vireo::himetricToTwips(stored_.extentY), 1.0, double(kMaxHeightTwips));
+}
+
+double VireoControl::drawnHeightTwips() const {
+    const double collapsed = collapsedHeightTwips();
+    if (!details_) {
+        return collapsed;
+    }
+    // The property keeps whatever was written; only what we draw is kept sane.
+    return std::clamp(double(expandedHight_), collapsed, double(kMaxHeightTwips));
+}
+
+int VireoControl::visibleRowCount() const {
+    return details_ ? rowsThatFit(drawnHeightTwips()) : 0;
+}
+
+QRect VireoControl::playerRowRect(int row) const {
+    const TwipsScale s = scale();
+    const int top = s.toPixelsY(kRowsTopTwips + double(row) * kRowHeightTwips);
+    const int bottom = s.toPixelsY(kRowsTopTwips + double(row + 1) * kRowHeightTwips);
+    const int margin = s.toPixelsX(kMarginTwips);
+    return QRect(margin, top, std::max(0, width() - 2 * margin), bottom - top);
+}
+
+void VireoControl::showStatus(const ServerStatus& status) {
+    status_ = status;
+    update();
+}
+
+void VireoControl::toggleDetails() {
+    setDetails(!details_);
+}
+
+void VireoControl::showOptions() {
+    OptionsDialog dialog(store_, this);
+    dialog.exec();
+}
+
+void VireoControl::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu menu(this);
+    menu.addAction(tr("Options\u2026"), this, &VireoControl::showOptions);
+    menu.exec(event->globalPos());
+}
+
+int VireoControl::refreshPeriodMs() const {
+    return refreshTimer_.isActive() ? refreshTimer_.interval() : 0;
+}
+
+QVariant VireoControl::getOwn(vireo::DispId id) {
+    switch (id) {
+        case vireo::RefreshInterval:
+            return refreshInterval_;
+        case vireo::Version:
+            return versionText();
+        case vireo::GameType:
+            return gameType_;
+        case vireo::HostPort:
+            return hostPort_;
+        case vireo::HostName:
+            return hostName_;
+        case vireo::Details:
+            return details_;
+        case vireo::ExpandedHight:
+            return expandedHight_;
+        default:
+            throw StepFailure("the control has no such property");
+    }
+}
+
+void VireoControl::putOwn(vireo::DispId id, const QVariant& value) {
+    switch (id) {
+        case vireo::RefreshInterval:
+            refreshInterval_ = variantToInt32(value);
+            restartRefreshTimer();
+            break;
+        case vireo::Version:
+            throw StepFailure("the version is read only");
+        case vireo::GameType:
+            gameType_ = variantToText(value);
+            requerySoon();
+            break;
+        case vireo::HostPort:
+            hostPort_ = checkedPort(variantToInt32(value));
+            requerySoon();
+            break;
+        case vireo::HostName:
+            hostName_ = variantToText(value);
+            requerySoon();
+            break;
+        case vireo::Details:
+            setDetails(variantToBool(value));
+            return;
+        case vireo::ExpandedHight:
+            setExpandedHight(variantToInt32(value));
+            return;
+        default:
+            throw StepFailure("the control has no such property");
+    }
+    update();
+}
+
+QVariant VireoControl::callOwn(vireo::DispId id, QVariantList& args) {
+    if (id != vireo::ConfigureServer) {
+        throw StepFailure("the control has no such method");
+    }
+    configureServer(args);
+    return {};
+}
+
+void VireoControl::configureServer(QVariantList& args) {
+    if (args.size() != vireo::kConfigureServerArgs) {
+        throw StepFailure("ConfigureServer takes six arguments");
+    }
+    // Everything is converted before anything changes, so a refused call leaves the control as
+    // it was.
+    const QString address = variantToText(args[0]);
+    const qint32 port = portFromText(variantToText(args[1]));
+    const QString gameType = variantToText(args[2]);
+    const QString gameKey = variantToText(args[3]);
+    const qint32 interval = variantToInt32(args[4]);
+
+    hostName_ = address;
+    hostPort_ = port;
+    gameType_ = gameType;
+    gameKey_ = gameKey;
+    gameName_ = store_.get(GameCatalog::kApplication, gameKey, QStringLiteral("GameName"), {});
+    refreshInterval_ = interval;
+    requeryTimer_.stop();
+    startQuery();
+    restartRefreshTimer();
+}
+
+void VireoControl::startQuery() {
+    unknownGameType_ = protocolForGameType(gameType_) == QueryProtocol::None;
+    status_ = ServerStatus{};
+    if (canQuery()) {
+        status_.state = ServerStatus::State::Querying;
+        sendQuery();
+    } else {
+        query_.cancel();
+    }
+    update();
+}
+
+void VireoControl::refresh() {
+    // A query still waiting for its answer is left to finish: cutting it short every second would
+    // never let a silent server show as not answering. What was shown stays until the next answer.
+    if (!query_.isRunning() && canQuery()) {
+        sendQuery();
+    }
+}
+
+bool VireoControl::canQuery() const {
+    return !unknownGameType_ && !hostName_.trimmed().isEmpty() && hostPort_ >= kLowestPort &&
+           hostPort_ <= kHighestPort;
+}
+
+void VireoControl::sendQuery() {
+    query_.start(hostName_.trimmed(), quint16(hostPort_), protocolForGameType(gameType_));
+}
+
+void VireoControl::restartRefreshTimer() {
+    refreshTimer_.stop();
+    if (refreshInterval_ > 0) {
+        refreshTimer_.start(std::max(kMinRefreshMs, int(refreshInterval_)));
+    }
+}
+
+void VireoControl::requerySoon() {
+    requeryTimer_.start();
+    update();
+}
+
+void VireoControl::setDetails(bool details) {
+    details_ = details;
+    applyOwnHeight();
+    update();
+}
+
+void VireoControl::setExpandedHight(qint32 twips) {
+    expandedHight_ = twips;
+    applyOwnHeight();
+    update();
+}
+
+void VireoControl::applyOwnHeight() {
+    setOwnHeightTwips(drawnHeightTwips());
+    placeDetailsButton();
+    labelDetailsButton();
+}
+
+void VireoControl::placeDetailsButton() {
+    const TwipsScale s = scale();
+    const int side = std::max(8, s.toPixelsY(kButtonSizeTwips));
+    const int margin = s.toPixelsX(kMarginTwips);
+    detailsButton_->setGeometry(width() - margin - side, s.toPixelsY(kButtonTopTwips), side, side);
+}
+
+void VireoControl::labelDetailsButton() {
+    detailsButton_->setText(details_ ? QStringLiteral("\u2212") : QStringLiteral("+"));
+    detailsButton_->setToolTip(details_ ? tr("Hide the players") : tr("Show the players"));
+    // A screen reader would read the button's glyph; it says what the button does instead.
+    detailsButton_->setAccessibleName(detailsButton_->toolTip());
+}
+
+void VireoControl::resizeEvent(QResizeEvent* event) {
+    StatusControl::resizeEvent(event);
+    placeDetailsButton();
+}
+
+QString VireoControl::stateText() const {
+    if (unknownGameType_) {
+        return tr("unknown game type");
+    }
+    switch (status_.state) {
+        case ServerStatus::State::NotQueried:
+            return tr("not queried yet");
+        case ServerStatus::State::Querying:
+            return tr("querying\u2026");
+        case ServerStatus::State::Online:
+            return tr("online");
+        case ServerStatus::State::NotAnswering:
+            return tr("not answering");
+        case ServerStatus::State::Refused:
+            return tr("refused");
+        case ServerStatus::State::BadAddress:
+            return tr("bad address");
+    }
+    return {};
+}
+
+QColor VireoControl::stateColour() const {
+    if (unknownGameType_) {
+        return kTrouble;
+    }
+    switch (status_.state) {
+        case ServerStatus::State::Online:
+            return kOnline;
+        case ServerStatus::State::NotAnswering:
+        case ServerStatus::State::Refused:
+        case ServerStatus::State::BadAddress:
+            return kTrouble;
+        default:
+            return kDimText;
+    }
+}
+
+QString VireoControl::addressText() const {
+    if (hostName_.isEmpty()) {
+        return tr("no server set");
+    }
+    return hostName_ + QLatin1Char(':') + decimalText(hostPort_);
+}
+
+QString VireoControl::titleText() const {
+    if (status_.state == ServerStatus::State::Online && !status_.name.isEmpty()) {
+        return status_.name;
+    }
+    return addressText();
+}
+
+QString VireoControl::summaryText() const {
+    QStringList parts;
+    if (status_.state == ServerStatus::State::Online) {
+        parts << (status_.map.isEmpty() ? tr("no map") : status_.map);
+        parts << tr("%1/%2 players").arg(status_.players).arg(status_.maxPlayers);
+    }
+    if (!gameName_.isEmpty()) {
+        parts << gameName_;
+    } else if (!gameType_.isEmpty()) {
+        parts << gameType_;
+    }
+    if (status_.state == ServerStatus::State::Online) {
+        parts << addressText();
+    }
+    return parts.join(QStringLiteral("  \u00b7  "));
+}
+
+void VireoControl::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), kPanel);
+    paintStatusBlock(painter);
+    if (visibleRowCount() > 0) {
+        paintPlayerRows(painter);
+    }
+}
+
+void VireoControl::paintStatusBlock(QPainter& painter) const {
+    const TwipsScale s = scale();
+    const int margin = s.toPixelsX(kMarginTwips);
+    const int right = detailsButton_->geometry().left() - margin;
+
+    QFont titleFont = font();
+    titleFont.setBold(true);
+    titleFont.setPixelSize(std::max(6, s.toPixelsY(kTitleHeightTwips) * 3 / 4));
+    QFont plainFont = font();
+    plainFont.setPixelSize(std::max(6, s.toPixelsY(kSummaryHeightTwips) * 2 / 3));
+
+    // The state sits at the right of the title line, the title takes what is left of it.
+    painter.setFont(plainFont);
+    const QString state = stateText();
+    const int stateWidth = QFontMetrics(plainFont).horizontalAdvance(state);
+    const QRect titleLine(margin, s.toPixelsY(kTitleTopTwips), std::max(0, right - margin),
+                          s.toPixelsY(kTitleHeightTwips));
+    painter.setPen(stateColour());
+    painter.drawText(titleLine, Qt::AlignRight | Qt::AlignVCenter, state);
+
+    painter.setFont(titleFont);
+    painter.setPen(kText);
+    const QRect titleRect = titleLine.adjusted(0, 0, -(stateWidth + margin), 0);
+    const QString title =
+        QFontMetrics(titleFont).elidedText(titleText(), Qt::ElideRight, titleRect.width());
+    painter.drawText(titleRect, Qt::AlignLeft | Qt::AlignVCenter, title);
+
+    painter.setFont(plainFont);
+    painter.setPen(kDimText);
+    const QRect summaryRect(margin, s.toPixelsY(kSummaryTopTwips),
+                            std::max(0, width() - 2 * margin), s.toPixelsY(kSummaryHeightTwips));
+    const QString summary =
+        QFontMetrics(plainFont).elidedText(summaryText(), Qt::ElideRight, summaryRect.width());
+    painter.drawText(summaryRect, Qt::AlignLeft | Qt::AlignVCenter, summary);
+}
+
+void VireoControl::paintPlayerRows(QPainter& painter) const {
+    const TwipsScale s = scale();
+    const int separator = s.toPixelsY(kSeparatorTwips);
+    painter.setPen(kSeparator);
+    painter.drawLine(s.toPixelsX(kMarginTwips), separator, width() - s.toPixelsX(kMarginTwips),
+                     separator);
+
+    QFont rowFont = font();
+    rowFont.setPixelSize(std::max(6, s.toPixelsY(kRowHeightTwips) * 3 / 4));
+    painter.setFont(rowFont);
+    const QFontMetrics metrics(rowFont);
+    const int numberWidth = metrics.horizontalAdvance(QStringLiteral("-0000000"));
+
+    const int rows = std::min(visibleRowCount(), int(status_.rows.size()));
+    for (int row = 0; row < rows; ++row) {
+        const PlayerRow& player = status_.rows.at(row);
+        const QRect line = playerRowRect(row);
+        const QRect pingRect(line.right() - numberWidth, line.top(), numberWidth, line.height());
+        const QRect scoreRect = pingRect.translated(-numberWidth, 0);
+        const QRect nameRect(line.left(), line.top(), std::max(0, scoreRect.left() - line.left()),
+                             line.height());
+        painter.setPen(kText);
+        painter.drawText(nameRect, Qt::AlignLeft | Qt::AlignVCenter,
+                         metrics.elidedText(player.name, Qt::ElideRight, nameRect.width()));
+        painter.setPen(kDimText);
+        painter.drawText(scoreRect, Qt::AlignRight | Qt::AlignVCenter, decimalText(player.score));
+        painter.drawText(pingRect, Qt::AlignRight | Qt::AlignVCenter, decimalText(player.ping));
+    }
+}
+
+}  // namespace tamarin

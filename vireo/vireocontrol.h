@@ -1,0 +1,109 @@
+#pragma once
+
+#include <QRect>
+#include <QString>
+#include <QTimer>
+
+#include "settings/settingsstore.h"
+#include "serverquery/serverquery.h"
+#include "serverquery/serverstatus.h"
+#include "statuscontrol/statuscontrol.h"
+
+class QToolButton;
+
+namespace tamarin {
+
+// Our Vireo status control (VireoLib.Vireo), the preview on the window.
+class VireoControl : public StatusControl {
+    Q_OBJECT
+
+  public:
+    VireoControl(TwipsScale scale, vireo::StoredProperties stored, SettingsStore& store,
+                 QWidget* parent = nullptr);
+    ~VireoControl() override;
+
+    static QString versionText();
+
+    // The drawn layout, in twips from the control's top: the status block, then one player row
+    // after another. Five rows need 1740 twips; every further row takes another 195.
+    static constexpr int kRowsTopTwips = 765;
+    static constexpr int kRowHeightTwips = 195;
+    static constexpr int kMaxHeightTwips = 32767;
+    // However short the interval a page asks for, a server is asked at most once a second.
+    static constexpr int kMinRefreshMs = 1000;
+    static int rowsThatFit(double heightTwips);
+
+    // The height the control gives itself now, in twips: collapsed without details, otherwise the
+    // expanded height kept within sane bounds.
+    double collapsedHeightTwips() const;
+    double drawnHeightTwips() const;
+    // Player rows drawn at the current height (none while the details are hidden).
+    int visibleRowCount() const;
+    QRect playerRowRect(int row) const;
+
+    const ServerStatus& status() const { return status_; }
+    // The state as the control shows it, e.g. "online" or "unknown game type".
+    QString stateText() const;
+    // The milliseconds between automatic queries now; 0 while there are none.
+    int refreshPeriodMs() const;
+
+  public slots:
+    // Shows what a query found out about the configured server.
+    void showStatus(const tamarin::ServerStatus& status);
+    // Toggles the details as a visitor of the page does with the button inside the control.
+    void toggleDetails();
+    // The control's options screen, as its context menu opens it.
+    void showOptions();
+
+  protected:
+    QVariant getOwn(vireo::DispId id) override;
+    void putOwn(vireo::DispId id, const QVariant& value) override;
+    QVariant callOwn(vireo::DispId id, QVariantList& args) override;
+
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+  private:
+    void writeDefaultCatalogue();
+    void configureServer(QVariantList& args);
+    void startQuery();
+    void refresh();
+    bool canQuery() const;
+    void sendQuery();
+    void restartRefreshTimer();
+    void requerySoon();
+    void setDetails(bool details);
+    void setExpandedHight(qint32 twips);
+    void applyOwnHeight();
+    void placeDetailsButton();
+    void labelDetailsButton();
+
+    QColor stateColour() const;
+    QString titleText() const;
+    QString summaryText() const;
+    QString addressText() const;
+    void paintStatusBlock(QPainter& painter) const;
+    void paintPlayerRows(QPainter& painter) const;
+
+    vireo::StoredProperties stored_;
+    SettingsStore& store_;
+
+    qint32 refreshInterval_ = 0;
+    QString gameType_;
+    qint32 hostPort_ = 0;
+    QString hostName_;
+    QString gameKey_;
+    QString gameName_;
+    bool details_ = true;
+    qint32 expandedHight_ = 0;
+
+    ServerStatus status_;
+    bool unknownGameType_ = false;
+    ServerQuery query_;
+    QTimer refreshTimer_;
+    QTimer requeryTimer_;
+    QToolButton* detailsButton_ = nullptr;
+};
+
+}  // namespace tamarin
