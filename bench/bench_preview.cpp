@@ -3,9 +3,9 @@
 #include <benchmark/benchmark.h>
 
 #include "bench/widgetbenchmain.h"
-#include "vireo/vireocontrol.h"
 #include "tests/fakeservers/fakeservers.h"
 #include "tests/support/memorystore.h"
+#include "vireo/vireocontrol.h"
 
 namespace {
 
@@ -24,7 +24,7 @@ void configureAndWaitUntilShown(benchmark::State& state, fake::FakeServer& serve
                              QStringLiteral("key"),
                              0,
                              QString()};
-        control.call(vireo::ConfigureServer, args);
+        control.call(dispid::ConfigureServer, args);
         while (control.status().state != ServerStatus::State::Online) {
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         }

@@ -6,10 +6,15 @@
 // What the window relies on of the Vireo status control: its identity, the dispatch ids, names
 // and types of its properties, and its one method. The window reaches the control only through
 // these ids, so any control that answers them can take the preview's place.
-namespace tamarin::vireo {
+namespace tamarin::contract {
 
 inline constexpr const char* kProgId = "VireoLib.Vireo";
 inline constexpr const char* kClassId = "5E81C0D4-37A2-4B19-8C6E-2F90A1D3B7E5";
+
+}  // namespace tamarin::contract
+
+// The dispatch ids, by which every property and the method are reached.
+namespace tamarin::dispid {
 
 using DispId = quint32;
 
@@ -32,6 +37,13 @@ inline constexpr DispId ExpandedHight = 0x68030021u;    // 32-bit integer, twips
 // ConfigureServer(address text, port text, game type text, game key text by reference,
 //                 interval 32-bit integer in ms, empty text)
 inline constexpr DispId ConfigureServer = 0x6003001Eu;
+
+}  // namespace tamarin::dispid
+
+namespace tamarin::contract {
+
+using dispid::DispId;
+
 inline constexpr int kConfigureServerArgs = 6;
 
 struct PropertyInfo {
@@ -41,12 +53,18 @@ struct PropertyInfo {
 };
 
 inline constexpr PropertyInfo kProperties[] = {
-    {Left, "Left", QMetaType::Float},         {Top, "Top", QMetaType::Float},
-    {Width, "Width", QMetaType::Float},       {Height, "Height", QMetaType::Float},
-    {Visible, "Visible", QMetaType::Bool},    {RefreshInterval, "RefreshInterval", QMetaType::Int},
-    {Version, "Version", QMetaType::QString}, {GameType, "GameType", QMetaType::QString},
-    {HostPort, "HostPort", QMetaType::Int},   {HostName, "HostName", QMetaType::QString},
-    {Details, "Details", QMetaType::Bool},    {ExpandedHight, "ExpandedHight", QMetaType::Int},
+    {dispid::Left, "Left", QMetaType::Float},
+    {dispid::Top, "Top", QMetaType::Float},
+    {dispid::Width, "Width", QMetaType::Float},
+    {dispid::Height, "Height", QMetaType::Float},
+    {dispid::Visible, "Visible", QMetaType::Bool},
+    {dispid::RefreshInterval, "RefreshInterval", QMetaType::Int},
+    {dispid::Version, "Version", QMetaType::QString},
+    {dispid::GameType, "GameType", QMetaType::QString},
+    {dispid::HostPort, "HostPort", QMetaType::Int},
+    {dispid::HostName, "HostName", QMetaType::QString},
+    {dispid::Details, "Details", QMetaType::Bool},
+    {dispid::ExpandedHight, "ExpandedHight", QMetaType::Int},
 };
 
 // The stored (design-time) properties the preview is created with.
@@ -61,4 +79,4 @@ inline constexpr double himetricToTwips(qint32 himetric) {
     return himetric * 1440.0 / 2540.0;
 }
 
-}  // namespace tamarin::vireo
+}  // namespace tamarin::contract

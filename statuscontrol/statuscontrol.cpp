@@ -6,18 +6,18 @@
 namespace tamarin {
 
 namespace {
-bool isExtender(vireo::DispId id) {
-    return id >= vireo::Left && id <= vireo::Visible;
+bool isExtender(dispid::DispId id) {
+    return id >= dispid::Left && id <= dispid::Visible;
 }
 }  // namespace
 
 StatusControl::StatusControl(TwipsScale scale, QWidget* parent) : QWidget(parent), scale_(scale) {}
 
-QVariant StatusControl::get(vireo::DispId id) {
+QVariant StatusControl::get(dispid::DispId id) {
     return isExtender(id) ? getExtender(id) : getOwn(id);
 }
 
-void StatusControl::put(vireo::DispId id, const QVariant& value) {
+void StatusControl::put(dispid::DispId id, const QVariant& value) {
     if (isExtender(id)) {
         putExtender(id, value);
     } else {
@@ -25,7 +25,7 @@ void StatusControl::put(vireo::DispId id, const QVariant& value) {
     }
 }
 
-QVariant StatusControl::call(vireo::DispId id, QVariantList& args) {
+QVariant StatusControl::call(dispid::DispId id, QVariantList& args) {
     return callOwn(id, args);
 }
 
@@ -38,17 +38,17 @@ void StatusControl::setOwnHeightTwips(double twips) {
     emit PreviewResized();
 }
 
-QVariant StatusControl::getExtender(vireo::DispId id) const {
+QVariant StatusControl::getExtender(dispid::DispId id) const {
     switch (id) {
-        case vireo::Left:
+        case dispid::Left:
             return float(scale_.toTwipsX(x()));
-        case vireo::Top:
+        case dispid::Top:
             return float(scale_.toTwipsY(y()));
-        case vireo::Width:
+        case dispid::Width:
             return float(scale_.toTwipsX(width()));
-        case vireo::Height:
+        case dispid::Height:
             return float(scale_.toTwipsY(height()));
-        case vireo::Visible:
+        case dispid::Visible:
             // The control's own flag, as the container keeps it, also before the window is shown.
             return !isHidden();
         default:
@@ -56,8 +56,8 @@ QVariant StatusControl::getExtender(vireo::DispId id) const {
     }
 }
 
-void StatusControl::putExtender(vireo::DispId id, const QVariant& value) {
-    if (id != vireo::Visible) {
+void StatusControl::putExtender(dispid::DispId id, const QVariant& value) {
+    if (id != dispid::Visible) {
         throw StepFailure("the container's position and size are read only here");
     }
     setVisible(variantToBool(value));

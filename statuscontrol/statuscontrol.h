@@ -20,10 +20,10 @@ class StatusControl : public QWidget {
   public:
     explicit StatusControl(TwipsScale scale, QWidget* parent = nullptr);
 
-    QVariant get(vireo::DispId id);
-    void put(vireo::DispId id, const QVariant& value);
+    QVariant get(dispid::DispId id);
+    void put(dispid::DispId id, const QVariant& value);
     // Arguments travel in a list the control may write back to, as by-reference arguments do.
-    QVariant call(vireo::DispId id, QVariantList& args);
+    QVariant call(dispid::DispId id, QVariantList& args);
 
     TwipsScale scale() const { return scale_; }
 
@@ -32,16 +32,16 @@ class StatusControl : public QWidget {
     void PreviewResized();
 
   protected:
-    virtual QVariant getOwn(vireo::DispId id) = 0;
-    virtual void putOwn(vireo::DispId id, const QVariant& value) = 0;
-    virtual QVariant callOwn(vireo::DispId id, QVariantList& args) = 0;
+    virtual QVariant getOwn(dispid::DispId id) = 0;
+    virtual void putOwn(dispid::DispId id, const QVariant& value) = 0;
+    virtual QVariant callOwn(dispid::DispId id, QVariantList& args) = 0;
 
     // The control sets its own height (in twips); raises PreviewResized when the height changed.
     void setOwnHeightTwips(double twips);
 
   private:
-    QVariant getExtender(vireo::DispId id) const;
-    void putExtender(vireo::DispId id, const QVariant& value);
+    QVariant getExtender(dispid::DispId id) const;
+    void putExtender(dispid::DispId id, const QVariant& value);
 
     TwipsScale scale_;
 };

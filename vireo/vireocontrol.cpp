@@ -55,8 +55,8 @@ qint32 checkedPort(qint32 port) {
 
 }  // namespace
 
-VireoControl::VireoControl(TwipsScale scale, vireo::StoredProperties stored, SettingsStore& store,
-                           QWidget* parent)
+VireoControl::VireoControl(TwipsScale scale, contract::StoredProperties stored,
+                           SettingsStore& store, QWidget* parent)
     : StatusControl(scale, parent),
       stored_(stored),
       store_(store),
@@ -85,7 +85,7 @@ VireoControl::VireoControl(TwipsScale scale, vireo::StoredProperties stored, Set
 
     // Created at the designed size; the width is the stored one for good, the height follows the
     // details from now on.
-    resize(scale.toPixelsX(vireo::himetricToTwips(stored_.extentX)),
+    resize(scale.toPixelsX(contract::himetricToTwips(stored_.extentX)),
            scale.toPixelsY(drawnHeightTwips()));
     applyOwnHeight();
 }
@@ -112,7 +112,7 @@ int VireoControl::rowsThatFit(double heightTwips) {
 
 double VireoControl::collapsedHeightTwips() const {
     // A stored height of nothing or less would leave no control to click on at all.
-    return std::clamp(vireo::himetricToTwips(stored_.extentY), 1.0, double(kMaxHeightTwips));
+    return std::clamp(contract::himetricToTwips(stored_.extentY), 1.0, double(kMaxHeightTwips));
 }
 
 double VireoControl::drawnHeightTwips() const {
@@ -160,51 +160,51 @@ int VireoControl::refreshPeriodMs() const {
     return refreshTimer_.isActive() ? refreshTimer_.interval() : 0;
 }
 
-QVariant VireoControl::getOwn(vireo::DispId id) {
+QVariant VireoControl::getOwn(dispid::DispId id) {
     switch (id) {
-        case vireo::RefreshInterval:
+        case dispid::RefreshInterval:
             return refreshInterval_;
-        case vireo::Version:
+        case dispid::Version:
             return versionText();
-        case vireo::GameType:
+        case dispid::GameType:
             return gameType_;
-        case vireo::HostPort:
+        case dispid::HostPort:
             return hostPort_;
-        case vireo::HostName:
+        case dispid::HostName:
             return hostName_;
-        case vireo::Details:
+        case dispid::Details:
             return details_;
-        case vireo::ExpandedHight:
+        case dispid::ExpandedHight:
             return expandedHight_;
         default:
             throw StepFailure("the control has no such property");
     }
 }
 
-void VireoControl::putOwn(vireo::DispId id, const QVariant& value) {
+void VireoControl::putOwn(dispid::DispId id, const QVariant& value) {
     switch (id) {
-        case vireo::RefreshInterval:
+        case dispid::RefreshInterval:
             refreshInterval_ = variantToInt32(value);
             restartRefreshTimer();
             break;
-        case vireo::Version:
+        case dispid::Version:
             throw StepFailure("the version is read only");
-        case vireo::GameType:
+        case dispid::GameType:
             gameType_ = variantToText(value);
             requerySoon();
             break;
-        case vireo::HostPort:
+        case dispid::HostPort:
             hostPort_ = checkedPort(variantToInt32(value));
             requerySoon();
             break;
-        case vireo::HostName:
+        case dispid::HostName:
             hostName_ = variantToText(value);
             requerySoon();
             break;
-        case vireo::Details:
+        case dispid::Details:
             setDetails(variantToBool(value));
             return;
-        case vireo::ExpandedHight:
+        case dispid::ExpandedHight:
             setExpandedHight(variantToInt32(value));
             return;
         default:
@@ -213,8 +213,8 @@ void VireoControl::putOwn(vireo::DispId id, const QVariant& value) {
     update();
 }
 
-QVariant VireoControl::callOwn(vireo::DispId id, QVariantList& args) {
-    if (id != vireo::ConfigureServer) {
+QVariant VireoControl::callOwn(dispid::DispId id, QVariantList& args) {
+    if (id != dispid::ConfigureServer) {
         throw StepFailure("the control has no such method");
     }
     configureServer(args);
@@ -222,7 +222,7 @@ QVariant VireoControl::callOwn(vireo::DispId id, QVariantList& args) {
 }
 
 void VireoControl::configureServer(QVariantList& args) {
-    if (args.size() != vireo::kConfigureServerArgs) {
+    if (args.size() != contract::kConfigureServerArgs) {
         throw StepFailure("ConfigureServer takes six arguments");
     }
     // Everything is converted before anything changes, so a refused call leaves the control as

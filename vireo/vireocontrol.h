@@ -4,9 +4,9 @@
 #include <QString>
 #include <QTimer>
 
-#include "settings/settingsstore.h"
 #include "serverquery/serverquery.h"
 #include "serverquery/serverstatus.h"
+#include "settings/settingsstore.h"
 #include "statuscontrol/statuscontrol.h"
 
 class QToolButton;
@@ -18,7 +18,7 @@ class VireoControl : public StatusControl {
     Q_OBJECT
 
   public:
-    VireoControl(TwipsScale scale, vireo::StoredProperties stored, SettingsStore& store,
+    VireoControl(TwipsScale scale, contract::StoredProperties stored, SettingsStore& store,
                  QWidget* parent = nullptr);
     ~VireoControl() override;
 
@@ -56,9 +56,9 @@ class VireoControl : public StatusControl {
     void showOptions();
 
   protected:
-    QVariant getOwn(vireo::DispId id) override;
-    void putOwn(vireo::DispId id, const QVariant& value) override;
-    QVariant callOwn(vireo::DispId id, QVariantList& args) override;
+    QVariant getOwn(dispid::DispId id) override;
+    void putOwn(dispid::DispId id, const QVariant& value) override;
+    QVariant callOwn(dispid::DispId id, QVariantList& args) override;
 
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -86,7 +86,7 @@ class VireoControl : public StatusControl {
     void paintStatusBlock(QPainter& painter) const;
     void paintPlayerRows(QPainter& painter) const;
 
-    vireo::StoredProperties stored_;
+    contract::StoredProperties stored_;
     SettingsStore& store_;
 
     qint32 refreshInterval_ = 0;

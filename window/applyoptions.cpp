@@ -41,7 +41,7 @@ void frmMain::ApplyOptions() {
         }
     });
     limitRefresh();
-    runStep([this] { Vireo->put(vireo::Details, chkDetials->value() != 0); });
+    runStep([this] { Vireo->put(dispid::Details, chkDetials->value() != 0); });
     runStep([this] {
         try {
             configureServer();
@@ -101,7 +101,7 @@ void frmMain::configureServer() {
     // The key is handed over by reference: no reload may replace GameKeys until the call returns.
     const QScopedValueRollback hold(gameKeysHeld_, true);
     try {
-        Vireo->call(vireo::ConfigureServer, args);
+        Vireo->call(dispid::ConfigureServer, args);
     } catch (const StepFailure& refusal) {
         throw NotApplied(QString::fromLatin1(texts::kControlRefused) +
                          QString::fromStdString(refusal.what()));

@@ -18,7 +18,7 @@ constexpr qint16 kTwipsPerRow = 195;
 constexpr qint16 kFivePlayerHeight = 1740;
 constexpr float kMarginBelowPreview = 450.0f;
 
-float twipsOf(StatusControl* control, vireo::DispId id) {
+float twipsOf(StatusControl* control, dispid::DispId id) {
     return variantToSingle(control->get(id));
 }
 
@@ -29,7 +29,7 @@ void frmMain::ArrangePreview() {
     runStep([&] { offset = sub16(wholeText16(cboPlayers->currentText()), kFewestPlayers); });
     runStep([&] {
         const qint16 expanded = add16(mul16(offset, kTwipsPerRow), kFivePlayerHeight);
-        Vireo->put(vireo::ExpandedHight, qint32(expanded));
+        Vireo->put(dispid::ExpandedHight, qint32(expanded));
     });
     runStep([this] { layOverPreview(); });
     runStep([this] { fitWindowToPreview(); });
@@ -45,16 +45,16 @@ void frmMain::Vireo_PreviewResized() {
 }
 
 void frmMain::layOverPreview() {
-    const float left = twipsOf(Vireo, vireo::Left);
-    const float top = twipsOf(Vireo, vireo::Top);
-    const float width = twipsOf(Vireo, vireo::Width);
-    const float height = twipsOf(Vireo, vireo::Height);
+    const float left = twipsOf(Vireo, dispid::Left);
+    const float top = twipsOf(Vireo, dispid::Top);
+    const float width = twipsOf(Vireo, dispid::Width);
+    const float height = twipsOf(Vireo, dispid::Height);
     placeTwips(txtHTML, left, top, width, height);
 }
 
 void frmMain::fitWindowToPreview() {
-    const float top = twipsOf(Vireo, vireo::Top);
-    const float height = twipsOf(Vireo, vireo::Height);
+    const float top = twipsOf(Vireo, dispid::Top);
+    const float height = twipsOf(Vireo, dispid::Height);
     const float outer = top + height + kMarginBelowPreview;
     if (!std::isfinite(outer) || outer <= 0.0f) {
         throw StepFailure("the window cannot be that high");
@@ -64,20 +64,20 @@ void frmMain::fitWindowToPreview() {
 
 void frmMain::cmdShow_Click() {
     bool previewShowing = false;
-    if (!runStep([&] { previewShowing = variantToBool(Vireo->get(vireo::Visible)); })) {
+    if (!runStep([&] { previewShowing = variantToBool(Vireo->get(dispid::Visible)); })) {
         return;
     }
     if (previewShowing) {
         runSteps({
             [this] { BuildHtml(); },
             [this] { txtHTML->show(); },
-            [this] { Vireo->put(vireo::Visible, false); },
+            [this] { Vireo->put(dispid::Visible, false); },
             [this] { setCaption(cmdShow, texts::kShowVireoCaption); },
         });
     } else {
         runSteps({
             [this] { txtHTML->hide(); },
-            [this] { Vireo->put(vireo::Visible, true); },
+            [this] { Vireo->put(dispid::Visible, true); },
             [this] { setCaption(cmdShow, texts::kShowHtmlCaption); },
         });
     }
@@ -85,7 +85,7 @@ void frmMain::cmdShow_Click() {
 
 void frmMain::BuildHtml() {
     const double twipsPerPixel = desktop_.twipsPerPixelY();
-    const double heightTwips = twipsOf(Vireo, vireo::Height);
+    const double heightTwips = twipsOf(Vireo, dispid::Height);
     if (twipsPerPixel == 0.0) {
         throw StepFailure("the screen reports no pixel size");
     }
@@ -95,13 +95,13 @@ void frmMain::BuildHtml() {
     }
     SnippetValues values;
     values.pixelHeight = roundToInt32(pixels);
-    values.gameType = variantToText(Vireo->get(vireo::GameType));
-    values.hostName = variantToText(Vireo->get(vireo::HostName));
-    values.hostPort = variantToInt32(Vireo->get(vireo::HostPort));
-    values.version = variantToText(Vireo->get(vireo::Version));
-    values.refreshInterval = variantToInt32(Vireo->get(vireo::RefreshInterval));
-    values.details = variantToBool(Vireo->get(vireo::Details));
-    values.expandedHight = variantToInt32(Vireo->get(vireo::ExpandedHight));
+    values.gameType = variantToText(Vireo->get(dispid::GameType));
+    values.hostName = variantToText(Vireo->get(dispid::HostName));
+    values.hostPort = variantToInt32(Vireo->get(dispid::HostPort));
+    values.version = variantToText(Vireo->get(dispid::Version));
+    values.refreshInterval = variantToInt32(Vireo->get(dispid::RefreshInterval));
+    values.details = variantToBool(Vireo->get(dispid::Details));
+    values.expandedHight = variantToInt32(Vireo->get(dispid::ExpandedHight));
     txtHTML->setSnippet(snippetText(values));
     if (!txtHTML->isHidden()) {
         txtHTML->setFocus();

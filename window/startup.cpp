@@ -27,7 +27,7 @@ void frmMain::Form_Load() {
     runSteps({
         [this] { txtHTML->setSnippet(QString()); },
         [this] { txtHTML->hide(); },
-        [this] { Vireo->put(vireo::Visible, true); },
+        [this] { Vireo->put(dispid::Visible, true); },
         [this] { setCaption(cmdSave, texts::kSaveCaption); },
         [this] { setCaption(cmdShow, texts::kShowHtmlCaption); },
     });

@@ -15,28 +15,28 @@ namespace tamarin {
 class FakeControl : public StatusControl {
   public:
     struct Call {
-        vireo::DispId id;
+        dispid::DispId id;
         QVariantList args;
     };
 
     explicit FakeControl(TwipsScale scale, QWidget* parent = nullptr)
         : StatusControl(scale, parent) {
         resize(scale.toPixelsX(7635), scale.toPixelsY(1755));
-        props = {{vireo::RefreshInterval, 0},  {vireo::Version, QStringLiteral("1.0")},
-                 {vireo::GameType, QString()}, {vireo::HostPort, 0},
-                 {vireo::HostName, QString()}, {vireo::Details, true},
-                 {vireo::ExpandedHight, 1755}};
+        props = {{dispid::RefreshInterval, 0},  {dispid::Version, QStringLiteral("1.0")},
+                 {dispid::GameType, QString()}, {dispid::HostPort, 0},
+                 {dispid::HostName, QString()}, {dispid::Details, true},
+                 {dispid::ExpandedHight, 1755}};
     }
 
-    QMap<vireo::DispId, QVariant> props;
-    QSet<vireo::DispId> failing;  // ids whose reads, writes and calls fail
-    QList<QPair<vireo::DispId, QVariant>> puts;
+    QMap<dispid::DispId, QVariant> props;
+    QSet<dispid::DispId> failing;  // ids whose reads, writes and calls fail
+    QList<QPair<dispid::DispId, QVariant>> puts;
     QList<Call> calls;
     int reads = 0;
     double collapsedTwips = 645;
 
   protected:
-    QVariant getOwn(vireo::DispId id) override {
+    QVariant getOwn(dispid::DispId id) override {
         ++reads;
         if (failing.contains(id) || !props.contains(id)) {
             throw StepFailure("the control does not answer");
@@ -44,7 +44,7 @@ class FakeControl : public StatusControl {
         return props.value(id);
     }
 
-    void putOwn(vireo::DispId id, const QVariant& value) override {
+    void putOwn(dispid::DispId id, const QVariant& value) override {
         if (failing.contains(id) || !props.contains(id)) {
             throw StepFailure("the control refuses the value");
         }
@@ -53,24 +53,24 @@ class FakeControl : public StatusControl {
         followHeight();
     }
 
-    QVariant callOwn(vireo::DispId id, QVariantList& args) override {
+    QVariant callOwn(dispid::DispId id, QVariantList& args) override {
         calls.append({id, args});
         if (failing.contains(id)) {
             throw StepFailure("the control refuses the call");
         }
-        if (id == vireo::ConfigureServer && args.size() == vireo::kConfigureServerArgs) {
-            props[vireo::HostName] = args[0];
-            props[vireo::HostPort] = variantToInt32(args[1]);
-            props[vireo::GameType] = args[2];
-            props[vireo::RefreshInterval] = args[4];
+        if (id == dispid::ConfigureServer && args.size() == contract::kConfigureServerArgs) {
+            props[dispid::HostName] = args[0];
+            props[dispid::HostPort] = variantToInt32(args[1]);
+            props[dispid::GameType] = args[2];
+            props[dispid::RefreshInterval] = args[4];
         }
         return {};
     }
 
   private:
     void followHeight() {
-        const bool details = variantToBool(props.value(vireo::Details));
-        setOwnHeightTwips(details ? props.value(vireo::ExpandedHight).toDouble() : collapsedTwips);
+        const bool details = variantToBool(props.value(dispid::Details));
+        setOwnHeightTwips(details ? props.value(dispid::ExpandedHight).toDouble() : collapsedTwips);
     }
 };
 

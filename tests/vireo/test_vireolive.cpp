@@ -3,9 +3,9 @@
 #include <QElapsedTimer>
 #include <QTest>
 
-#include "vireo/vireocontrol.h"
 #include "tests/fakeservers/fakeservers.h"
 #include "tests/support/memorystore.h"
+#include "vireo/vireocontrol.h"
 
 using namespace tamarin;
 
@@ -19,14 +19,14 @@ class VireoLiveTest : public ::testing::Test {
     void configure(quint16 port, const QString& type, int intervalMs) {
         QVariantList args = {
             QString("127.0.0.1"), QString::number(port), type, type, intervalMs, QString()};
-        control.call(vireo::ConfigureServer, args);
+        control.call(dispid::ConfigureServer, args);
     }
     bool waitForState(State state, int ms = kWaitMs) {
         return QTest::qWaitFor([&] { return control.status().state == state; }, ms);
     }
 
     MemoryStore store;
-    VireoControl control{TwipsScale{}, vireo::StoredProperties{}, store};
+    VireoControl control{TwipsScale{}, contract::StoredProperties{}, store};
 };
 
 TEST_F(VireoLiveTest, ShowsWhatAQuake3ServerSaid) {
@@ -101,9 +101,9 @@ TEST_F(VireoLiveTest, ASilentServerComesToShowAsNotAnsweringDespiteFastRefreshes
 
 TEST_F(VireoLiveTest, AServerSetByPageParametersIsQueried) {
     fake::FakeQuake3Server server;
-    control.put(vireo::HostName, QString("127.0.0.1"));
-    control.put(vireo::GameType, QString("oa"));
-    control.put(vireo::HostPort, int(server.port()));
+    control.put(dispid::HostName, QString("127.0.0.1"));
+    control.put(dispid::GameType, QString("oa"));
+    control.put(dispid::HostPort, int(server.port()));
     ASSERT_TRUE(waitForState(State::Online));
     EXPECT_EQ(server.requests().size(), 1);
 }

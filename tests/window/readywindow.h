@@ -34,7 +34,7 @@ class ReadyWindow : public WindowTest {
     void step2() { cmdShow()->click(); }
 
     // The values last written to one of the control's own properties.
-    QVariantList written(vireo::DispId id) const {
+    QVariantList written(dispid::DispId id) const {
         QVariantList values;
         for (const auto& put : control->puts) {
             if (put.first == id) {

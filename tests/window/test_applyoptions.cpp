@@ -122,7 +122,7 @@ TEST_F(StepOne, SettingsNotAppliedAreReportedAndTheRestOfStepOneStillHappens) {
         cboPlayers()->setEditText("6");
         chkDetials()->setValue(0);
         if (c.refused) {
-            control->failing << vireo::ConfigureServer;
+            control->failing << dispid::ConfigureServer;
         }
         step1();
         ASSERT_EQ(desktop.messages.size(), 1);
@@ -130,8 +130,8 @@ TEST_F(StepOne, SettingsNotAppliedAreReportedAndTheRestOfStepOneStillHappens) {
             desktop.messages[0].text.startsWith(QString::fromLatin1(texts::kNotApplied) + c.reason))
             << desktop.messages[0].text.toStdString();
         EXPECT_EQ(desktop.messages[0].icon, MessageIcon::Error);
-        EXPECT_EQ(written(vireo::Details), QVariantList({false}));
-        EXPECT_EQ(written(vireo::ExpandedHight), QVariantList({1935}));
+        EXPECT_EQ(written(dispid::Details), QVariantList({false}));
+        EXPECT_EQ(written(dispid::ExpandedHight), QVariantList({1935}));
         // The snippet is rebuilt, and shows the server the preview still has.
         const QString snippet = txtHTML()->snippet();
         EXPECT_TRUE(snippet.contains("VALUE=\"10.0.0.1\"")) << snippet.toStdString();
@@ -147,7 +147,7 @@ TEST_F(StepOne, TheSixValuesReachThePreviewInOrderAndAsTyped) {
     step1();
     EXPECT_TRUE(desktop.messages.isEmpty());
     ASSERT_EQ(control->calls.size(), 1);
-    EXPECT_EQ(control->calls[0].id, vireo::ConfigureServer);
+    EXPECT_EQ(control->calls[0].id, dispid::ConfigureServer);
     const QVariantList& args = control->calls[0].args;
     ASSERT_EQ(args.size(), 6);
     const QVariantList expected = {QString("   "), QString("027015"), QString(),
@@ -176,7 +176,7 @@ TEST_F(StepOne, DetailsIsTrueForACheckedOrGreyedBox) {
         ready();
         chkDetials()->setValue(c.box);
         step1();
-        EXPECT_EQ(written(vireo::Details), QVariantList({c.details}));
+        EXPECT_EQ(written(dispid::Details), QVariantList({c.details}));
         const QString snippet = txtHTML()->snippet();
         EXPECT_TRUE(
             snippet.contains(QString("\t<PARAM NAME=\"Details\" VALUE=\"%1\">\r\n").arg(c.shown)));

@@ -28,7 +28,7 @@ class ReloadingControl : public FakeControl {
     std::function<void()> during;
 
   protected:
-    QVariant callOwn(vireo::DispId id, QVariantList& args) override {
+    QVariant callOwn(dispid::DispId id, QVariantList& args) override {
         if (during) {
             during();
         }

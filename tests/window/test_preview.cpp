@@ -22,7 +22,7 @@ class Preview : public ReadyWindow {
     void expectLaidOver() {
         EXPECT_EQ(txtHTML()->geometry(), control->geometry());
         const double outer =
-            control->get(vireo::Top).toDouble() + control->get(vireo::Height).toDouble() + 450.0;
+            control->get(dispid::Top).toDouble() + control->get(dispid::Height).toDouble() + 450.0;
         EXPECT_DOUBLE_EQ(window->requestedOuterHeightTwips(), outer);
         if (!window->isVisible()) {
             EXPECT_EQ(window->height(), qRound(outer / 15.0));
@@ -91,7 +91,7 @@ TEST_F(Preview, AFailedReadOrNoPixelSizeLeavesThePreviousSnippetSilently) {
         [this](bool on) {
             control->failing.clear();
             if (on) {
-                control->failing << vireo::Version;
+                control->failing << dispid::Version;
             }
         },
         [this](bool on) { desktop.tppY = on ? 0.0f : 15.0f; },
@@ -143,7 +143,7 @@ TEST_F(Preview, ThePlayersCountSetsTheExpandedHeightAndTheLayoutFollows) {
         ready();
         cboPlayers()->setEditText(c.players);
         step1();
-        EXPECT_EQ(written(vireo::ExpandedHight), QVariantList({qint32(c.expanded)}));
+        EXPECT_EQ(written(dispid::ExpandedHight), QVariantList({qint32(c.expanded)}));
         expectLaidOver();
     }
     // Beyond 16 bits the height stays as it was, but the box and the window still follow the
@@ -155,22 +155,22 @@ TEST_F(Preview, ThePlayersCountSetsTheExpandedHeightAndTheLayoutFollows) {
     forget();
     cboPlayers()->setEditText("165");
     step1();
-    EXPECT_TRUE(written(vireo::ExpandedHight).isEmpty());
-    EXPECT_EQ(control->props.value(vireo::ExpandedHight), QVariant(2715));
+    EXPECT_TRUE(written(dispid::ExpandedHight).isEmpty());
+    EXPECT_EQ(control->props.value(dispid::ExpandedHight), QVariant(2715));
     expectLaidOver();
 }
 
 TEST_F(Preview, TwoClicksReturnToThePreviewAndOnlyTheFirstRebuilds) {
     step1();
     expectSide(false);
-    control->props[vireo::HostName] = QStringLiteral("changed.example");
+    control->props[dispid::HostName] = QStringLiteral("changed.example");
     int reads = control->reads;
     step2();
     expectSide(true);
     EXPECT_GT(control->reads, reads);
     EXPECT_TRUE(txtHTML()->snippet().contains("VALUE=\"changed.example\""));
 
-    control->props[vireo::HostName] = QStringLiteral("again.example");
+    control->props[dispid::HostName] = QStringLiteral("again.example");
     reads = control->reads;
     step2();
     expectSide(false);
@@ -183,7 +183,7 @@ TEST_F(Preview, PreviewResizedOnTheSnippetSideMovesTheHiddenBoxAndTheWindowFollo
     step1();
     step2();
     const QRect before = txtHTML()->geometry();
-    control->put(vireo::ExpandedHight, 4005);  // the control grows and says so
+    control->put(dispid::ExpandedHight, 4005);  // the control grows and says so
     EXPECT_NE(txtHTML()->geometry(), before);
     expectLaidOver();
     expectSide(true);

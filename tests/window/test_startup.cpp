@@ -35,7 +35,7 @@ TEST_F(StartUp, FirstRunShowsTheDefaultsAndLeavesThePreviewUnconfigured) {
     EXPECT_TRUE(control->calls.isEmpty());
     EXPECT_TRUE(desktop.messages.isEmpty());
     // The layout still ran: the five-player height was handed to the preview.
-    EXPECT_EQ(control->props.value(vireo::ExpandedHight).toInt(), 1740);
+    EXPECT_EQ(control->props.value(dispid::ExpandedHight).toInt(), 1740);
 }
 
 TEST_F(StartUp, ACompleteSavedSetIsRestoredAndConfiguresThePreviewBeforeShowing) {
