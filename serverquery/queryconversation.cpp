@@ -59,6 +59,12 @@ class A2sConversation : public QueryConversation {
     }
 
     ConversationStep onChallenge(quint32 challenge) {
+        // The same challenge again answers a resent copy of the request; the request carrying it
+        // is already on its way (and resent in turn), so it is neither a new round nor a new send.
+        if (challenge == lastChallenge_) {
+            return {};
+        }
+        lastChallenge_ = challenge;
         if (++challengeRounds_ > kMaxChallengeRounds) {
             return {{}, onTimeout()};
         }
@@ -74,6 +80,7 @@ class A2sConversation : public QueryConversation {
         status.maxPlayers = info.maxPlayers;
         info_ = status;
         challengeRounds_ = 0;
+        lastChallenge_.reset();
         splits_.clear();
         return {a2sPlayerRequest(), std::nullopt};
     }
@@ -81,6 +88,7 @@ class A2sConversation : public QueryConversation {
     A2sSplitAssembler splits_;
     std::optional<ServerStatus> info_;
     int challengeRounds_ = 0;
+    std::optional<quint32> lastChallenge_;
 };
 
 }  // namespace

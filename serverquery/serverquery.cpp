@@ -13,6 +13,11 @@ namespace tamarin {
 namespace {
 
 constexpr int kDefaultTimeoutMs = 1500;
+// A busy server answers only so many status requests a second from one address, and a lossy
+// network drops some: each request goes out again, at a third and at two thirds of the timeout,
+// until a reply moves the query on. Replies to any copy of a request are as good as each other.
+constexpr int kResendsPerRequest = 2;
+constexpr int kResendDivisor = kResendsPerRequest + 1;
 // Datagrams read in one go before the event loop gets a turn; the rest wait for the next one.
 constexpr int kDatagramsPerWakeUp = 64;
 
@@ -31,6 +36,15 @@ bool isLookupName(const QString& host) {
     return !QUrl::toAce(host).isEmpty();
 }
 
+// An IPv6 address may be typed in brackets, as in a web address. Only the whole host is
+// unwrapped: a port written inside the brackets is not taken apart.
+QString withoutBrackets(const QString& host) {
+    if (host.size() > 2 && host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']'))) {
+        return host.mid(1, host.size() - 2);
+    }
+    return host;
+}
+
 }  // namespace
 
 struct ServerQuery::Private {
@@ -41,6 +55,7 @@ struct ServerQuery::Private {
     void onLookedUp();
     void openSocket(const Endpoint& server);
     bool send(const QByteArray& request);
+    void resend();
     void readDatagrams();
     bool endOnTrouble(Trouble trouble);
     void onDeadline();
@@ -62,6 +77,9 @@ struct ServerQuery::Private {
     Lookup* lookup = nullptr;
     ConnectedUdpSocket* socket = nullptr;
     QTimer deadline;
+    QTimer resendTimer;
+    QByteArray lastRequest;
+    int resendsLeft = 0;
     std::unique_ptr<QueryConversation> conversation;
 };
 
@@ -77,6 +95,7 @@ auto ServerQuery::Private::ifCurrent(Callback callback) {
 ServerQuery::ServerQuery(QObject* parent) : QObject(parent), d_(std::make_unique<Private>(this)) {
     d_->deadline.setSingleShot(true);
     connect(&d_->deadline, &QTimer::timeout, this, [this] { d_->onDeadline(); });
+    connect(&d_->resendTimer, &QTimer::timeout, this, [this] { d_->resend(); });
 }
 
 ServerQuery::~ServerQuery() {
@@ -121,11 +140,13 @@ void ServerQuery::Private::begin() {
         finish(withState(ServerStatus::State::BadAddress));
         return;
     }
-    if (const std::optional<Endpoint> literal = numericEndpoint(host, port)) {
+    const QString bare = withoutBrackets(host);
+    if (const std::optional<Endpoint> literal = numericEndpoint(bare, port)) {
         openSocket(*literal);
         return;
     }
-    if (!isLookupName(host)) {
+    // Brackets belong around numeric addresses only; a name in them is a typing mistake.
+    if (bare != host || !isLookupName(host)) {
         finish(withState(ServerStatus::State::BadAddress));
         return;
     }
@@ -166,7 +187,21 @@ bool ServerQuery::Private::send(const QByteArray& request) {
     if (!socket || request.isEmpty()) {
         return true;
     }
+    lastRequest = request;
+    resendsLeft = kResendsPerRequest;
+    resendTimer.start(std::max(1, timeoutMs / kResendDivisor));
     return !endOnTrouble(socket->send(request));
+}
+
+void ServerQuery::Private::resend() {
+    if (!socket || lastRequest.isEmpty() || resendsLeft <= 0) {
+        resendTimer.stop();
+        return;
+    }
+    if (--resendsLeft == 0) {
+        resendTimer.stop();
+    }
+    endOnTrouble(socket->send(lastRequest));
 }
 
 // Ends the query on what the system reported about the server; true when it did.
@@ -222,6 +257,9 @@ void ServerQuery::Private::cancel() {
 
 void ServerQuery::Private::tearDown() {
     deadline.stop();
+    resendTimer.stop();
+    lastRequest.clear();
+    resendsLeft = 0;
     // Both may be in the middle of emitting the signal that ended the query.
     if (lookup) {
         lookup->disconnect(q);

@@ -11,7 +11,9 @@ namespace tamarin {
 
 // One asynchronous status query of a game server over UDP, on the caller's event loop and never
 // blocking it (a host name is looked up on a thread of its own). Replies from any address or port
-// other than the one queried are ignored.
+// other than the one queried are ignored. A request that gets no reply is sent again twice within
+// the timeout, so one lost datagram (a busy server's rate limit, a lossy network) costs a little
+// time, not the answer. A numeric IPv6 address may be given in brackets ("[::1]").
 class ServerQuery : public QObject {
     Q_OBJECT
 

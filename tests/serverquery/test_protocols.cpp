@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <random>
 
-#include "serverquery/gametypes.h"
 #include "serverquery/a2sprotocol.h"
 #include "serverquery/bytereader.h"
+#include "serverquery/gametypes.h"
 #include "serverquery/quake3protocol.h"
 #include "serverquery/queryconversation.h"
 #include "serverquery/servertext.h"
@@ -439,6 +439,34 @@ TEST(A2sConversation, GivesUpAfterTooManyChallenges) {
         EXPECT_EQ(last.outcome->state, infoFirst ? State::Online : State::NotAnswering);
         EXPECT_TRUE(last.outcome->rows.isEmpty());
     }
+}
+
+TEST(A2sConversation, RepliesToResentRequestsChangeNothing) {
+    // Each request may have gone out two or three times: every copy can be answered.
+    const std::unique_ptr<QueryConversation> talk = makeConversation(QueryProtocol::A2S);
+    talk->firstRequest();
+    const QByteArray info = a2sSourceInfoReply({});
+    const struct {
+        QByteArray reply;
+        QByteArray send;
+    } steps[] = {
+        {a2sChallengeReply(7), a2sInfoRequest(7)},
+        {a2sChallengeReply(7), {}},
+        {a2sChallengeReply(7), {}},
+        {info, a2sPlayerRequest()},
+        {info, {}},
+        {a2sChallengeReply(7), a2sPlayerRequest(7)},
+        {a2sChallengeReply(7), {}},
+        {a2sChallengeReply(7), {}},
+    };
+    for (const auto& s : steps) {
+        const ConversationStep step = talk->onDatagram(s.reply);
+        EXPECT_EQ(step.send, s.send);
+        EXPECT_FALSE(step.outcome);
+    }
+    const ConversationStep last = talk->onDatagram(a2sPlayerReply({{"p", 1, 1.f}}));
+    ASSERT_TRUE(last.outcome);
+    EXPECT_EQ(last.outcome->rows.size(), 1);
 }
 
 TEST(A2sConversation, PlayersBeforeInfoAreIgnored) {
