@@ -27,7 +27,10 @@ constexpr int kTitleTopTwips = 45;
 constexpr int kTitleHeightTwips = 285;
 constexpr int kSummaryTopTwips = 330;
 constexpr int kSummaryHeightTwips = 270;
-constexpr int kSeparatorTwips = 705;
+// The column headings sit between the summary and the first row, the rule just under them.
+constexpr int kHeadingsTopTwips = 600;
+constexpr int kHeadingsHeightTwips = 150;
+constexpr int kSeparatorTwips = 757;
 constexpr int kButtonTopTwips = 60;
 constexpr int kButtonSizeTwips = 240;
 
@@ -44,6 +47,15 @@ qint32 portFromText(const QString& text) {
         throw StepFailure("the port must be a whole number from 1 to 65535");
     }
     return port;
+}
+
+// An IPv6 address written bare would run into the port ("::1:27960"); it takes brackets, as in
+// a web address. What the user bracketed already is shown as typed.
+QString hostForDisplay(const QString& host) {
+    if (host.contains(QLatin1Char(':')) && !host.startsWith(QLatin1Char('['))) {
+        return QLatin1Char('[') + host + QLatin1Char(']');
+    }
+    return host;
 }
 
 qint32 checkedPort(qint32 port) {
@@ -137,8 +149,21 @@ QRect VireoControl::playerRowRect(int row) const {
 }
 
 void VireoControl::showStatus(const ServerStatus& status) {
-    status_ = status;
+    if (keepsLastAnswer(status)) {
+        stale_ = true;
+    } else {
+        status_ = status;
+        stale_ = false;
+    }
     update();
+}
+
+// A busy server may miss one query now and then (it answers only so many a second); the last
+// answer stays on screen, marked stale, until a second query in a row goes unanswered. A refusal
+// or a bad address is news at once.
+bool VireoControl::keepsLastAnswer(const ServerStatus& status) const {
+    return status.state == ServerStatus::State::NotAnswering &&
+           status_.state == ServerStatus::State::Online && !stale_;
 }
 
 void VireoControl::toggleDetails() {
@@ -247,6 +272,7 @@ void VireoControl::configureServer(QVariantList& args) {
 void VireoControl::startQuery() {
     unknownGameType_ = protocolForGameType(gameType_) == QueryProtocol::None;
     status_ = ServerStatus{};
+    stale_ = false;
     if (canQuery()) {
         status_.state = ServerStatus::State::Querying;
         sendQuery();
@@ -332,7 +358,7 @@ QString VireoControl::stateText() const {
         case ServerStatus::State::Querying:
             return tr("querying\u2026");
         case ServerStatus::State::Online:
-            return tr("online");
+            return stale_ ? tr("online (stale)") : tr("online");
         case ServerStatus::State::NotAnswering:
             return tr("not answering");
         case ServerStatus::State::Refused:
@@ -349,7 +375,7 @@ QColor VireoControl::stateColour() const {
     }
     switch (status_.state) {
         case ServerStatus::State::Online:
-            return kOnline;
+            return stale_ ? kDimText : kOnline;
         case ServerStatus::State::NotAnswering:
         case ServerStatus::State::Refused:
         case ServerStatus::State::BadAddress:
@@ -363,7 +389,16 @@ QString VireoControl::addressText() const {
     if (hostName_.isEmpty()) {
         return tr("no server set");
     }
-    return hostName_ + QLatin1Char(':') + decimalText(hostPort_);
+    return hostForDisplay(hostName_.trimmed()) + QLatin1Char(':') + decimalText(hostPort_);
+}
+
+QString VireoControl::moreRowsText() const {
+    const int shown = visibleRowCount();
+    const int more = int(status_.rows.size()) - shown;
+    if (shown == 0 || more <= 0) {
+        return {};
+    }
+    return tr("+%1 more").arg(more);
 }
 
 QString VireoControl::titleText() const {
@@ -407,13 +442,12 @@ void VireoControl::paintStatusBlock(QPainter& painter) const {
     QFont titleFont = font();
     titleFont.setBold(true);
     titleFont.setPixelSize(std::max(6, s.toPixelsY(kTitleHeightTwips) * 3 / 4));
-    QFont plainFont = font();
-    plainFont.setPixelSize(std::max(6, s.toPixelsY(kSummaryHeightTwips) * 2 / 3));
+    const QFont summaryFont = plainFont();
 
     // The state sits at the right of the title line, the title takes what is left of it.
-    painter.setFont(plainFont);
+    painter.setFont(summaryFont);
     const QString state = stateText();
-    const int stateWidth = QFontMetrics(plainFont).horizontalAdvance(state);
+    const int stateWidth = QFontMetrics(summaryFont).horizontalAdvance(state);
     const QRect titleLine(margin, s.toPixelsY(kTitleTopTwips), std::max(0, right - margin),
                           s.toPixelsY(kTitleHeightTwips));
     painter.setPen(stateColour());
@@ -426,12 +460,12 @@ void VireoControl::paintStatusBlock(QPainter& painter) const {
         QFontMetrics(titleFont).elidedText(titleText(), Qt::ElideRight, titleRect.width());
     painter.drawText(titleRect, Qt::AlignLeft | Qt::AlignVCenter, title);
 
-    painter.setFont(plainFont);
+    painter.setFont(summaryFont);
     painter.setPen(kDimText);
     const QRect summaryRect(margin, s.toPixelsY(kSummaryTopTwips),
                             std::max(0, width() - 2 * margin), s.toPixelsY(kSummaryHeightTwips));
     const QString summary =
-        QFontMetrics(plainFont).elidedText(summaryText(), Qt::ElideRight, summaryRect.width());
+        QFontMetrics(summaryFont).elidedText(summaryText(), Qt::ElideRight, summaryRect.width());
     painter.drawText(summaryRect, Qt::AlignLeft | Qt::AlignVCenter, summary);
 }
 
@@ -442,13 +476,16 @@ void VireoControl::paintPlayerRows(QPainter& painter) const {
     painter.drawLine(s.toPixelsX(kMarginTwips), separator, width() - s.toPixelsX(kMarginTwips),
                      separator);
 
-    QFont rowFont = font();
-    rowFont.setPixelSize(std::max(6, s.toPixelsY(kRowHeightTwips) * 3 / 4));
-    painter.setFont(rowFont);
+    // The rows are read as easily as the summary: the same size, which fits a row's height.
+    const QFont rowFont = plainFont();
     const QFontMetrics metrics(rowFont);
     const int numberWidth = metrics.horizontalAdvance(QStringLiteral("-0000000"));
 
     const int rows = std::min(visibleRowCount(), int(status_.rows.size()));
+    if (rows > 0) {
+        paintHeadings(painter, numberWidth);
+    }
+    painter.setFont(rowFont);
     for (int row = 0; row < rows; ++row) {
         const PlayerRow& player = status_.rows.at(row);
         const QRect line = playerRowRect(row);
@@ -463,6 +500,34 @@ void VireoControl::paintPlayerRows(QPainter& painter) const {
         painter.drawText(scoreRect, Qt::AlignRight | Qt::AlignVCenter, decimalText(player.score));
         painter.drawText(pingRect, Qt::AlignRight | Qt::AlignVCenter, decimalText(player.ping));
     }
+}
+
+// Small headings over the columns, in the band between the summary and the first row, so the
+// rows keep their places and every row slot shows a player. What did not fit is told there too.
+void VireoControl::paintHeadings(QPainter& painter, int numberWidth) const {
+    const TwipsScale s = scale();
+    const QRect first = playerRowRect(0);
+    const int top = s.toPixelsY(kHeadingsTopTwips);
+    const int height = s.toPixelsY(kHeadingsTopTwips + kHeadingsHeightTwips) - top;
+    const QRect pingRect(first.right() - numberWidth, top, numberWidth, height);
+    const QRect scoreRect = pingRect.translated(-numberWidth, 0);
+    const QRect nameRect(first.left(), top, std::max(0, scoreRect.left() - first.left()), height);
+
+    QFont headingFont = font();
+    headingFont.setPixelSize(std::max(6, height * 9 / 10));
+    painter.setFont(headingFont);
+    painter.setPen(kDimText);
+    painter.drawText(nameRect, Qt::AlignLeft | Qt::AlignVCenter, tr("Player"));
+    painter.drawText(scoreRect, Qt::AlignRight | Qt::AlignVCenter, tr("Score"));
+    painter.drawText(pingRect, Qt::AlignRight | Qt::AlignVCenter, tr("Ping"));
+    painter.setPen(kText);
+    painter.drawText(nameRect, Qt::AlignRight | Qt::AlignVCenter, moreRowsText());
+}
+
+QFont VireoControl::plainFont() const {
+    QFont plain = font();
+    plain.setPixelSize(std::max(6, scale().toPixelsY(kSummaryHeightTwips) * 2 / 3));
+    return plain;
 }
 
 }  // namespace tamarin

@@ -42,8 +42,13 @@ class VireoControl : public StatusControl {
     QRect playerRowRect(int row) const;
 
     const ServerStatus& status() const { return status_; }
-    // The state as the control shows it, e.g. "online" or "unknown game type".
+    // The state as the control shows it, e.g. "online" or "unknown game type"; "online (stale)"
+    // while the last answer is kept through one unanswered query.
     QString stateText() const;
+    // The server as shown: host and port, an IPv6 address in brackets ("[::1]:27960").
+    QString addressText() const;
+    // "+2 more" when the server listed more players than there are rows to show them in.
+    QString moreRowsText() const;
     // The milliseconds between automatic queries now; 0 while there are none.
     int refreshPeriodMs() const;
 
@@ -82,9 +87,11 @@ class VireoControl : public StatusControl {
     QColor stateColour() const;
     QString titleText() const;
     QString summaryText() const;
-    QString addressText() const;
+    QFont plainFont() const;
+    bool keepsLastAnswer(const ServerStatus& status) const;
     void paintStatusBlock(QPainter& painter) const;
     void paintPlayerRows(QPainter& painter) const;
+    void paintHeadings(QPainter& painter, int numberWidth) const;
 
     contract::StoredProperties stored_;
     SettingsStore& store_;
@@ -99,6 +106,8 @@ class VireoControl : public StatusControl {
     qint32 expandedHight_ = 0;
 
     ServerStatus status_;
+    // The last good answer is still shown, though the latest query went unanswered.
+    bool stale_ = false;
     bool unknownGameType_ = false;
     ServerQuery query_;
     QTimer refreshTimer_;

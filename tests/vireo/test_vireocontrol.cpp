@@ -241,4 +241,86 @@ TEST_F(VireoControlTest, TheContextMenuOffersTheOptions) {
     EXPECT_EQ(offered, QStringList({"Options\u2026"}));
 }
 
+ServerStatus onlineWith(int players) {
+    ServerStatus status;
+    status.state = ServerStatus::State::Online;
+    status.name = "Arena";
+    for (int i = 0; i < players; ++i) {
+        status.rows.append({"HHHH", 10, 20});
+    }
+    return status;
+}
+
+// The image lines within `area` that carry anything but the panel's colour.
+int inkedLines(const QImage& image, const QRect& area) {
+    int lines = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if (image.pixel(x, y) != qRgb(0x1c, 0x22, 0x2e)) {
+                ++lines;
+                break;
+            }
+        }
+    }
+    return lines;
+}
+
+TEST_F(VireoControlTest, OneMissedAnswerKeepsTheLastStatusMarkedStale) {
+    using State = ServerStatus::State;
+    ServerStatus silent;
+    silent.state = State::NotAnswering;
+    ServerStatus refused;
+    refused.state = State::Refused;
+    const struct {
+        ServerStatus status;
+        const char* shown;
+        const char* name;
+    } steps[] = {
+        {silent, "not answering", ""},       {onlineWith(1), "online", "Arena"},
+        {silent, "online (stale)", "Arena"}, {onlineWith(1), "online", "Arena"},
+        {silent, "online (stale)", "Arena"}, {silent, "not answering", ""},
+        {onlineWith(1), "online", "Arena"},  {refused, "refused", ""},
+    };
+    for (const auto& step : steps) {
+        control.showStatus(step.status);
+        EXPECT_EQ(control.stateText(), step.shown);
+        EXPECT_EQ(control.status().name, step.name) << step.shown;
+    }
+}
+
+TEST_F(VireoControlTest, AddressesAreShownUnambiguously) {
+    const struct {
+        const char* typed;
+        const char* shown;
+    } cases[] = {
+        {"::1", "[::1]:27961"},
+        {"[2001:db8::1]", "[2001:db8::1]:27961"},
+        {"127.0.0.1", "127.0.0.1:27961"},
+        {"game.example", "game.example:27961"},
+    };
+    for (const auto& c : cases) {
+        QVariantList args = configureArgs(QString("27961"), c.typed);
+        control.call(dispid::ConfigureServer, args);
+        EXPECT_EQ(control.addressText(), c.shown);
+    }
+}
+
+TEST_F(VireoControlTest, PlayerRowsHaveHeadingsReadableTextAndTellWhatDidNotFit) {
+    control.put(dispid::ExpandedHight, 1740);  // five rows
+    for (const auto& [players, more] : {std::pair{7, "+2 more"}, {5, ""}, {0, ""}}) {
+        control.showStatus(onlineWith(players));
+        EXPECT_EQ(control.moreRowsText(), more) << players;
+    }
+    control.showStatus(onlineWith(7));
+    QImage image(control.size(), QImage::Format_RGB32);
+    control.render(&image);
+    const QRect firstRow = control.playerRowRect(0);
+    // Between the summary and the first row: the headings, not just a rule.
+    const QRect headings(firstRow.left(), 40, firstRow.width(), firstRow.top() - 40);
+    EXPECT_GE(inkedLines(image, headings), 5);
+    EXPECT_GE(inkedLines(image, firstRow), 9);  // capitals about as tall as the summary's
+    control.put(dispid::Details, false);
+    EXPECT_EQ(control.moreRowsText(), "");
+}
+
 }  // namespace
