@@ -28,7 +28,7 @@ constexpr int kTitleHeightTwips = 285;
 constexpr int kSummaryTopTwips = 330;
 constexpr int kSummaryHeightTwips = 270;
 // The column headings sit between the summary and the first row, the rule just under them.
-constexpr int kHeadingsTopTwips = 600;
+constexpr int kHeadingsTopTwips = 585;
 constexpr int kHeadingsHeightTwips = 150;
 constexpr int kSeparatorTwips = 757;
 constexpr int kButtonTopTwips = 60;
@@ -517,11 +517,16 @@ void VireoControl::paintHeadings(QPainter& painter, int numberWidth) const {
     headingFont.setPixelSize(std::max(6, height * 9 / 10));
     painter.setFont(headingFont);
     painter.setPen(kDimText);
-    painter.drawText(nameRect, Qt::AlignLeft | Qt::AlignVCenter, tr("Player"));
+    const QString player = tr("Player");
+    painter.drawText(nameRect, Qt::AlignLeft | Qt::AlignVCenter, player);
     painter.drawText(scoreRect, Qt::AlignRight | Qt::AlignVCenter, tr("Score"));
     painter.drawText(pingRect, Qt::AlignRight | Qt::AlignVCenter, tr("Ping"));
+    // Right after the name heading: it counts names, and there it is not taken for a score.
+    const QFontMetrics metrics(headingFont);
+    const int gap = metrics.horizontalAdvance(player + QStringLiteral("  "));
     painter.setPen(kText);
-    painter.drawText(nameRect, Qt::AlignRight | Qt::AlignVCenter, moreRowsText());
+    painter.drawText(nameRect.adjusted(gap, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                     moreRowsText());
 }
 
 QFont VireoControl::plainFont() const {
