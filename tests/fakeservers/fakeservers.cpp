@@ -151,7 +151,7 @@ void FakeServer::answerPending() {
     while (socket_.hasPendingDatagrams()) {
         const QNetworkDatagram request = socket_.receiveDatagram();
         requests_.append(request.data());
-        if (silent_ || dropsRequest(requests_.size() - 1)) {
+        if (silent_ || requests_.size() <= dropFirst_) {
             continue;
         }
         const QList<QByteArray> replies = repliesTo(request.data());
@@ -163,10 +163,6 @@ void FakeServer::answerPending() {
             sendReplies(replies, to, port);
         }
     }
-}
-
-bool FakeServer::dropsRequest(qsizetype number) const {
-    return number < dropFirst_ || (dropEveryOther_ && number % 2 == 0);
 }
 
 void FakeServer::sendReplies(const QList<QByteArray>& replies, const QHostAddress& to,

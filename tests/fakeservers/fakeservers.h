@@ -64,17 +64,14 @@ class FakeServer : public QObject {
     // Answers from a second socket, so replies come from the right address but the wrong port.
     void setReplyFromOtherPort(bool other) { fromOtherPort_ = other; }
     void setReplyDelayMs(int ms) { delayMs_ = ms; }
-    // A busy or lossy server: the first n requests go unanswered, or every other one does
-    // (the first, the third, ...).
+    // A busy or lossy server: the first n requests go unanswered.
     void setDropFirst(int n) { dropFirst_ = n; }
-    void setDropEveryOther(bool drop) { dropEveryOther_ = drop; }
 
   protected:
     virtual QList<QByteArray> repliesTo(const QByteArray& request) = 0;
 
   private:
     void answerPending();
-    bool dropsRequest(qsizetype number) const;
     void sendReplies(const QList<QByteArray>& replies, const QHostAddress& to, quint16 port);
 
     QUdpSocket socket_;
@@ -84,7 +81,6 @@ class FakeServer : public QObject {
     bool fromOtherPort_ = false;
     int delayMs_ = 0;
     int dropFirst_ = 0;
-    bool dropEveryOther_ = false;
 };
 
 class FakeQuake3Server : public FakeServer {
