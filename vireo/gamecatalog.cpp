@@ -46,12 +46,9 @@ bool hasControlCharacter(const QString& text) {
 }
 
 std::optional<qint32> portNumber(const QString& text) {
-    try {
-        const qint32 port = wholeText32(text);
-        if (port >= 1 && port <= 65535) {
-            return port;
-        }
-    } catch (const StepFailure&) {
+    const std::optional<qint32> port = tryWholeText32(text);
+    if (port && *port >= 1 && *port <= 65535) {
+        return port;
     }
     return std::nullopt;
 }
@@ -76,8 +73,10 @@ GameCatalog GameCatalog::defaults() {
 }
 
 GameCatalog GameCatalog::read(const SettingsStore& store) {
-    qint16 count = 0;
-    runStep([&] { count = wholeText16(store.get(kApplication, kConfig, kServerCount, "-1")); });
+    const qint16 count =
+        attempt([&] {
+            return wholeText16(store.get(kApplication, kConfig, kServerCount, "-1"));
+        }).value_or(0);
     if (count < 0) {
         return {};
     }

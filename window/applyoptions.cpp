@@ -22,11 +22,10 @@ class NotApplied : public StepFailure {
 // The refresh the preview will get, when the text converts; otherwise the number the text begins
 // with, so that a text like "100abc" is still caught by the limit.
 double refreshToJudge(const QString& text) {
-    try {
-        return wholeText16(text);
-    } catch (const StepFailure&) {
-        return leadingNumberValue(text);
+    if (const std::optional<qint16> seconds = tryWholeText16(text)) {
+        return *seconds;
     }
+    return leadingNumberValue(text);
 }
 
 }  // namespace
@@ -42,16 +41,12 @@ void frmMain::ApplyOptions() {
     });
     limitRefresh();
     runStep([this] { Vireo->put(dispid::Details, chkDetials->value() != 0); });
-    runStep([this] {
-        try {
-            configureServer();
-        } catch (const StepFailure& failure) {
-            desktop_.showMessage(
-                QString::fromLatin1(texts::kNotApplied) + QString::fromStdString(failure.what()),
-                MessageIcon::Error, MessageButtons::Ok);
-            throw;
-        }
-    });
+    if (const std::optional<QString> why = failureOf([this] { configureServer(); })) {
+        runStep([this, &why] {
+            desktop_.showMessage(QString::fromLatin1(texts::kNotApplied) + *why, MessageIcon::Error,
+                                 MessageButtons::Ok);
+        });
+    }
     runStep([this] { ArrangePreview(); });
     runStep([this] { BuildHtml(); });
 }
@@ -70,8 +65,9 @@ bool frmMain::validateInputs() {
 }
 
 void frmMain::limitRefresh() {
-    bool overLimit = false;
-    runStep([&] { overLimit = refreshToJudge(txtRefresh->text()) > kMostRefreshSeconds; });
+    const bool overLimit = attempt([this] {
+                               return refreshToJudge(txtRefresh->text()) > kMostRefreshSeconds;
+                           }).value_or(false);
     if (!overLimit) {
         return;
     }
@@ -90,21 +86,17 @@ void frmMain::configureServer() {
         throw NotApplied(QString::fromLatin1(texts::kGameNotListed));
     }
     const QString gameType = store_.get(texts::kVireo, GameKeys[game], "GameType", QString());
-    qint16 seconds = 0;
-    try {
-        seconds = wholeText16(txtRefresh->text());
-    } catch (const StepFailure&) {
+    const std::optional<qint16> seconds = tryWholeText16(txtRefresh->text());
+    if (!seconds) {
         throw NotApplied(QString::fromLatin1(texts::kRefreshNotWhole));
     }
-    const qint32 interval = qint32(seconds) * 1000;
+    const qint32 interval = qint32(*seconds) * 1000;
     QVariantList args = {address, port, gameType, GameKeys[game], interval, QString()};
     // The key is handed over by reference: no reload may replace GameKeys until the call returns.
     const QScopedValueRollback hold(gameKeysHeld_, true);
-    try {
-        Vireo->call(dispid::ConfigureServer, args);
-    } catch (const StepFailure& refusal) {
-        throw NotApplied(QString::fromLatin1(texts::kControlRefused) +
-                         QString::fromStdString(refusal.what()));
+    if (const std::optional<QString> refusal =
+            failureOf([&] { Vireo->call(dispid::ConfigureServer, args); })) {
+        throw NotApplied(QString::fromLatin1(texts::kControlRefused) + *refusal);
     }
 }
 

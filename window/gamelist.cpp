@@ -25,8 +25,10 @@ QStringList splitGameList(const QString& gameList) {
 void frmMain::LoadGameList() {
     const QString config = QString::fromLatin1(texts::kConfig);
     runStep([this] { cboGame->clearEntries(); });
-    qint16 count = 0;
-    runStep([&] { count = wholeText16(store_.get(texts::kVireo, config, "ServerCount", "-1")); });
+    const qint16 count =
+        attempt([&] {
+            return wholeText16(store_.get(texts::kVireo, config, "ServerCount", "-1"));
+        }).value_or(0);
     if (count < 0) {
         return;
     }
@@ -39,9 +41,10 @@ void frmMain::LoadGameList() {
     // A game number beyond the keys adds no entry, so the loop ends with the keys.
     const int last = qMin<int>(count, int(GameKeys.size()) - 1);
     for (int i = 0; i <= last; ++i) {
-        int position = -1;
-        runStep(
-            [&] { position = cboGame->addSorted(vireoValue(store_, GameKeys[i], "GameName")); });
+        const int position =
+            attempt([&] {
+                return cboGame->addSorted(vireoValue(store_, GameKeys[i], "GameName"));
+            }).value_or(-1);
         if (position >= 0) {
             runStep([&] { cboGame->setItemData(position, i); });
         }

@@ -25,8 +25,9 @@ float twipsOf(StatusControl* control, dispid::DispId id) {
 }  // namespace
 
 void frmMain::ArrangePreview() {
-    qint16 offset = 0;
-    runStep([&] { offset = sub16(wholeText16(cboPlayers->currentText()), kFewestPlayers); });
+    const qint16 offset = attempt([this] {
+                              return sub16(wholeText16(cboPlayers->currentText()), kFewestPlayers);
+                          }).value_or(0);
     runStep([&] {
         const qint16 expanded = add16(mul16(offset, kTwipsPerRow), kFivePlayerHeight);
         Vireo->put(dispid::ExpandedHight, qint32(expanded));
@@ -35,13 +36,11 @@ void frmMain::ArrangePreview() {
     runStep([this] { fitWindowToPreview(); });
 }
 
+// A control that stops answering ends the re-layout (the guard around every handler catches its
+// failure); the window stays as it was.
 void frmMain::Vireo_PreviewResized() {
-    try {
-        layOverPreview();
-        fitWindowToPreview();
-    } catch (const StepFailure&) {
-        // A control that stops answering ends the re-layout; the window stays as it was.
-    }
+    layOverPreview();
+    fitWindowToPreview();
 }
 
 void frmMain::layOverPreview() {
@@ -63,11 +62,12 @@ void frmMain::fitWindowToPreview() {
 }
 
 void frmMain::cmdShow_Click() {
-    bool previewShowing = false;
-    if (!runStep([&] { previewShowing = variantToBool(Vireo->get(dispid::Visible)); })) {
+    const std::optional<bool> previewShowing =
+        attempt([this] { return variantToBool(Vireo->get(dispid::Visible)); });
+    if (!previewShowing) {
         return;
     }
-    if (previewShowing) {
+    if (*previewShowing) {
         runSteps({
             [this] { BuildHtml(); },
             [this] { txtHTML->show(); },

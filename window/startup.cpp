@@ -31,9 +31,7 @@ void frmMain::Form_Load() {
         [this] { setCaption(cmdSave, texts::kSaveCaption); },
         [this] { setCaption(cmdShow, texts::kShowHtmlCaption); },
     });
-    bool complete = false;
-    runStep([this, &complete] { complete = restoredValuesComplete(); });
-    if (complete) {
+    if (attempt([this] { return restoredValuesComplete(); }).value_or(false)) {
         runStep([this] { ApplyOptions(); });
     }
     runStep([this] { ArrangePreview(); });
