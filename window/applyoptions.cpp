@@ -3,6 +3,7 @@
 #include "common/numbers.h"
 #include "common/steps.h"
 #include "common/variants.h"
+#include "settings/vireoconfig.h"
 #include "window/frmMain.h"
 #include "window/texts.h"
 
@@ -51,12 +52,16 @@ void frmMain::ApplyOptions() {
     runStep([this] { BuildHtml(); });
 }
 
+// The inputs are filled when the address, port and players texts are not empty (blanks count as
+// filled in) and a game is selected; the refresh box does not count. Start-up asks the same of
+// the restored values before it applies them.
+bool frmMain::inputsFilled() const {
+    return !txtIP->text().isEmpty() && !txtPort->text().isEmpty() &&
+           cboGame->currentIndex() != -1 && !cboPlayers->currentText().isEmpty();
+}
+
 bool frmMain::validateInputs() {
-    const QString address = txtIP->text();
-    const QString port = txtPort->text();
-    const int game = cboGame->currentIndex();
-    const QString players = cboPlayers->currentText();
-    if (address.isEmpty() || port.isEmpty() || game == -1 || players.isEmpty()) {
+    if (!inputsFilled()) {
         desktop_.showMessage(QString::fromLatin1(texts::kMissingInformation), MessageIcon::Error,
                              MessageButtons::Ok);
         return false;
@@ -85,7 +90,7 @@ void frmMain::configureServer() {
     if (game < 0 || game >= GameKeys.size()) {
         throw NotApplied(QString::fromLatin1(texts::kGameNotListed));
     }
-    const QString gameType = store_.get(texts::kVireo, GameKeys[game], "GameType", QString());
+    const QString gameType = vireoconfig::gameValue(store_, GameKeys[game], vireoconfig::kGameType);
     const std::optional<qint16> seconds = tryWholeText16(txtRefresh->text());
     if (!seconds) {
         throw NotApplied(QString::fromLatin1(texts::kRefreshNotWhole));

@@ -58,7 +58,6 @@ class frmMain : public QWidget {
     void Form_Unload();
     void restoreLastServer();
     void saveLastServer();
-    bool restoredValuesComplete();
 
     void cmdReload_Click();
     void cmdShow_Click();
@@ -67,6 +66,7 @@ class frmMain : public QWidget {
     void lblWebSite_Click();
     void lblDetails_Click();
 
+    bool inputsFilled() const;
     bool validateInputs();
     void limitRefresh();
     void configureServer();

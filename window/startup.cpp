@@ -31,7 +31,7 @@ void frmMain::Form_Load() {
         [this] { setCaption(cmdSave, texts::kSaveCaption); },
         [this] { setCaption(cmdShow, texts::kShowHtmlCaption); },
     });
-    if (attempt([this] { return restoredValuesComplete(); }).value_or(false)) {
+    if (attempt([this] { return inputsFilled(); }).value_or(false)) {
         runStep([this] { ApplyOptions(); });
     }
     runStep([this] { ArrangePreview(); });
@@ -46,16 +46,6 @@ void frmMain::restoreLastServer() {
         [this] { txtRefresh->setText(lastServer("Refresh", QString())); },
         [this] { chkDetials->setValue(wholeText16(lastServer("Details", "1"))); },
     });
-}
-
-// The restored values are complete when the address, port and players texts are not empty
-// (blanks count as filled in) and a game is selected; the refresh box does not count.
-bool frmMain::restoredValuesComplete() {
-    const QString address = txtIP->text();
-    const QString port = txtPort->text();
-    const int game = cboGame->currentIndex();
-    const QString players = cboPlayers->currentText();
-    return !address.isEmpty() && !port.isEmpty() && game != -1 && !players.isEmpty();
 }
 
 void frmMain::Form_Unload() {
