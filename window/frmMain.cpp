@@ -64,7 +64,7 @@ frmMain::frmMain(SettingsStore& store, Desktop& desktop, const ControlFactory& m
     setTabOrder();
     connectEvents();
     describeControls();
-    Form_Load();
+    on_frmMain_load();
 }
 
 frmMain::~frmMain() = default;
@@ -138,17 +138,17 @@ void frmMain::connectEvents() {
     connectGuarded(cboGame, &QComboBox::currentIndexChanged, this, &frmMain::FillDefaultPort);
     connectGuarded(cboGame, &QComboBox::activated, this, &frmMain::FillDefaultPort);
     connectGuarded(cmdSave, &QPushButton::clicked, this, &frmMain::ApplyOptions);
-    connectGuarded(cmdShow, &QPushButton::clicked, this, &frmMain::cmdShow_Click);
-    connectGuarded(cmdReload, &QPushButton::clicked, this, &frmMain::cmdReload_Click);
-    connectGuarded(Vireo, &StatusControl::PreviewResized, this, &frmMain::Vireo_PreviewResized);
-    connectGuarded(lblDetails, &ClickableLabel::clicked, this, &frmMain::lblDetails_Click);
-    connectGuarded(lblEMail, &ClickableLabel::clicked, this, &frmMain::lblEMail_Click);
-    connectGuarded(lblWebSite, &ClickableLabel::clicked, this, &frmMain::lblWebSite_Click);
+    connectGuarded(cmdShow, &QPushButton::clicked, this, &frmMain::on_cmdShow_clicked);
+    connectGuarded(cmdReload, &QPushButton::clicked, this, &frmMain::on_cmdReload_clicked);
+    connectGuarded(Vireo, &StatusControl::PreviewResized, this, &frmMain::on_Vireo_PreviewResized);
+    connectGuarded(lblDetails, &ClickableLabel::clicked, this, &frmMain::on_lblDetails_clicked);
+    connectGuarded(lblEMail, &ClickableLabel::clicked, this, &frmMain::on_lblEMail_clicked);
+    connectGuarded(lblWebSite, &ClickableLabel::clicked, this, &frmMain::on_lblWebSite_clicked);
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
     // The close always goes ahead; the six values are written first, once.
-    runGuarded([this] { Form_Unload(); });
+    runGuarded([this] { on_frmMain_unload(); });
     event->accept();
 }
 

@@ -32,7 +32,7 @@ void frmMain::LoadGameList() {
     }
 }
 
-void frmMain::cmdReload_Click() {
+void frmMain::on_cmdReload_clicked() {
     const MessageAnswer answer =
         desktop_.showMessage(QString::fromLatin1(texts::kReloadQuestion), MessageIcon::Information,
                              MessageButtons::YesNo);

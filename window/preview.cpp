@@ -38,7 +38,7 @@ void frmMain::ArrangePreview() {
 
 // A control that stops answering ends the re-layout (the guard around every handler catches its
 // failure); the window stays as it was.
-void frmMain::Vireo_PreviewResized() {
+void frmMain::on_Vireo_PreviewResized() {
     layOverPreview();
     fitWindowToPreview();
 }
@@ -61,7 +61,7 @@ void frmMain::fitWindowToPreview() {
     setOuterHeightTwips(outer);
 }
 
-void frmMain::cmdShow_Click() {
+void frmMain::on_cmdShow_clicked() {
     const std::optional<bool> previewShowing =
         attempt([this] { return variantToBool(Vireo->get(dispid::Visible)); });
     if (!previewShowing) {

@@ -17,7 +17,7 @@ QString frmMain::lastServer(const char* key, const QString& defaultValue) const 
                       defaultValue);
 }
 
-void frmMain::Form_Load() {
+void frmMain::on_frmMain_load() {
     runStep([this] { LoadGameList(); });
     runStep([this] { cboPlayers->clearAll(); });
     for (int n = kFewestPlayers; n <= kMostPlayers; ++n) {
@@ -48,7 +48,7 @@ void frmMain::restoreLastServer() {
     });
 }
 
-void frmMain::Form_Unload() {
+void frmMain::on_frmMain_unload() {
     if (unloaded_) {
         return;
     }
