@@ -21,7 +21,8 @@ void frmMain::LoadGameList() {
         }
         GameKeys = vireoconfig::gameKeys(store_);
     });
-    for (int i = 0; i < vireoconfig::listedGames(count, GameKeys); ++i) {
+    const int listed = vireoconfig::listedGames(count, GameKeys);
+    for (int i = 0; i < listed; ++i) {
         const int position = attempt([&] {
                                  return cboGame->addSorted(vireoconfig::gameValue(
                                      store_, GameKeys[i], vireoconfig::kGameName));
