@@ -16,16 +16,6 @@ bool isBlank(QChar c) {
     return c == u' ' || c == u'\t';
 }
 
-QStringView trimBlanks(QStringView text) {
-    while (!text.isEmpty() && isBlank(text.front())) {
-        text = text.sliced(1);
-    }
-    while (!text.isEmpty() && isBlank(text.back())) {
-        text.chop(1);
-    }
-    return text;
-}
-
 [[noreturn]] void failNotANumber(QStringView text) {
     // Keep the message short whatever the user typed.
     throw StepFailure("not a number: \"" + text.left(40).toString().toStdString() + "\"");
@@ -42,14 +32,28 @@ double roundHalfEven(double value) {
 }
 
 template <typename Int>
-Int fitOrFail(double rounded) {
+std::optional<Int> fitIn(double rounded) {
     constexpr double lowest = double(std::numeric_limits<Int>::min());
     constexpr double highest = double(std::numeric_limits<Int>::max());
     // Written so that NaN fails too.
     if (!(rounded >= lowest && rounded <= highest)) {
-        throw StepFailure("number out of range: " + std::to_string(rounded));
+        return std::nullopt;
     }
     return Int(rounded);
+}
+
+template <typename Int>
+Int fitOrFail(double rounded) {
+    if (const std::optional<Int> fitted = fitIn<Int>(rounded)) {
+        return *fitted;
+    }
+    throw StepFailure("number out of range: " + std::to_string(rounded));
+}
+
+template <typename Int>
+std::optional<Int> tryWholeText(const QString& text, const QLocale& locale) {
+    const std::optional<double> value = tryWholeTextNumber(text, locale);
+    return value ? fitIn<Int>(roundHalfEven(*value)) : std::nullopt;
 }
 
 // ---- leading-number value -------------------------------------------------------------------
@@ -174,19 +178,36 @@ double radixOrZero(NumberCursor& cursor) {
 
 }  // namespace
 
-double wholeTextNumber(const QString& text, const QLocale& locale) {
+QStringView trimBlanks(QStringView text) {
+    while (!text.isEmpty() && isBlank(text.front())) {
+        text = text.sliced(1);
+    }
+    while (!text.isEmpty() && isBlank(text.back())) {
+        text.chop(1);
+    }
+    return text;
+}
+
+std::optional<double> tryWholeTextNumber(const QString& text, const QLocale& locale) {
     const QStringView body = trimBlanks(text);
     // QLocale would also skip line breaks and other spaces around the number; only blanks are
     // allowed there.
     if (body.isEmpty() || body.front().isSpace() || body.back().isSpace()) {
-        failNotANumber(text);
+        return std::nullopt;
     }
     bool ok = false;
     const double value = locale.toDouble(body, &ok);
     if (!ok || !std::isfinite(value)) {
-        failNotANumber(text);
+        return std::nullopt;
     }
     return value;
+}
+
+double wholeTextNumber(const QString& text, const QLocale& locale) {
+    if (const std::optional<double> value = tryWholeTextNumber(text, locale)) {
+        return *value;
+    }
+    failNotANumber(text);
 }
 
 qint16 wholeText16(const QString& text, const QLocale& locale) {
@@ -195,6 +216,14 @@ qint16 wholeText16(const QString& text, const QLocale& locale) {
 
 qint32 wholeText32(const QString& text, const QLocale& locale) {
     return fitOrFail<qint32>(roundHalfEven(wholeTextNumber(text, locale)));
+}
+
+std::optional<qint16> tryWholeText16(const QString& text, const QLocale& locale) {
+    return tryWholeText<qint16>(text, locale);
+}
+
+std::optional<qint32> tryWholeText32(const QString& text, const QLocale& locale) {
+    return tryWholeText<qint32>(text, locale);
 }
 
 double leadingNumberValue(const QString& text) {
@@ -214,11 +243,19 @@ qint32 roundToInt32(double value) {
     return fitOrFail<qint32>(roundHalfEven(value));
 }
 
+std::optional<qint32> tryRoundToInt32(double value) {
+    return fitIn<qint32>(roundHalfEven(value));
+}
+
+std::optional<qint16> tryNarrowTo16(qint32 value) {
+    return fitIn<qint16>(double(value));
+}
+
 qint16 narrowTo16(qint32 value) {
-    if (value < std::numeric_limits<qint16>::min() || value > std::numeric_limits<qint16>::max()) {
-        throw StepFailure("16-bit overflow: " + std::to_string(value));
+    if (const std::optional<qint16> narrowed = tryNarrowTo16(value)) {
+        return *narrowed;
     }
-    return qint16(value);
+    throw StepFailure("16-bit overflow: " + std::to_string(value));
 }
 
 // The operands are widened to 32 bits, where none of these can overflow, and the result narrowed.

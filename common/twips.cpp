@@ -5,8 +5,6 @@
 namespace tamarin {
 
 namespace {
-constexpr double kTwipsPerInch = 1440.0;
-
 int toPixels(double twips, float twipsPerPixel) {
     if (!(twipsPerPixel > 0.0f)) {
         return 0;

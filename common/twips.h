@@ -4,6 +4,8 @@
 // and turned into pixels here, and nowhere else.
 namespace tamarin {
 
+inline constexpr double kTwipsPerInch = 1440.0;
+
 struct TwipsScale {
     float twipsPerPixelX = 15.0f;
     float twipsPerPixelY = 15.0f;

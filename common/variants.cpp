@@ -63,16 +63,6 @@ qint32 fitInt32(unsigned long long value) {
     return qint32(value);
 }
 
-QStringView trimBlanks(QStringView text) {
-    while (!text.isEmpty() && (text.front() == u' ' || text.front() == u'\t')) {
-        text = text.sliced(1);
-    }
-    while (!text.isEmpty() && (text.back() == u' ' || text.back() == u'\t')) {
-        text.chop(1);
-    }
-    return text;
-}
-
 bool textToBool(const QString& text) {
     const QStringView word = trimBlanks(text);
     if (word.compare(u"True", Qt::CaseInsensitive) == 0) {

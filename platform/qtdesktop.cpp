@@ -6,11 +6,11 @@
 #include <QScreen>
 #include <QUrl>
 
+#include "common/twips.h"
+
 namespace tamarin {
 
 namespace {
-
-constexpr double kTwipsPerInch = 1440.0;
 
 QMessageBox::Icon toQtIcon(MessageIcon icon) {
     switch (icon) {

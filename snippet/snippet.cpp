@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "statuscontrol/contract.h"
+
 namespace tamarin {
 
 namespace {
@@ -12,8 +14,8 @@ using Piece = QStringView;
 constexpr Piece kLineEnd{u"\r\n"};
 constexpr Piece kTab{u"\t"};
 
-constexpr Piece kObjectOpen{
-    u"<OBJECT classid=CLSID:5E81C0D4-37A2-4B19-8C6E-2F90A1D3B7E5 style=\"HEIGHT: "};
+constexpr Piece kObjectOpen{u"<OBJECT classid=CLSID:"};
+constexpr Piece kObjectStyleOpen{u" style=\"HEIGHT: "};
 constexpr Piece kObjectStyleClose{u"px; WIDTH: 514px\">"};
 constexpr Piece kParamGameType{u"<PARAM NAME=\"GameType\" VALUE=\""};
 constexpr Piece kParamHostName{u"<PARAM NAME=\"HostName\" VALUE=\""};
@@ -27,7 +29,8 @@ constexpr Piece kParamClose{u"\">"};
 constexpr Piece kEmbedOpen{u"<EMBED style=\"HEIGHT: "};
 constexpr Piece kEmbedStyleClose{u"px; WIDTH: 514px\""};
 constexpr Piece kEmbedType{u"type=\"application/x-eskerplus\""};
-constexpr Piece kEmbedClassId{u"CLASSID=\"CLSID:5E81C0D4-37A2-4B19-8C6E-2F90A1D3B7E5\""};
+constexpr Piece kEmbedClassIdOpen{u"CLASSID=\"CLSID:"};
+constexpr Piece kEmbedClassIdClose{u"\""};
 constexpr Piece kCodeBaseOpen{u"codebase=\"http://"};
 constexpr Piece kCodeBaseClose{u"/Vireo/Vireo.ocx\""};
 constexpr Piece kAttrGameType{u"GameType=\""};
@@ -129,7 +132,9 @@ QString snippetText(const SnippetValues& values) {
     const Escaped version{values.version};
 
     SnippetWriter out(capacityFor(values));
-    out << kObjectOpen << values.pixelHeight << kObjectStyleClose << kLineEnd;
+    const QLatin1StringView classId(contract::kClassId);
+    out << kObjectOpen << classId << kObjectStyleOpen << values.pixelHeight << kObjectStyleClose
+        << kLineEnd;
     out << kTab << kParamGameType << gameType << kParamClose << kLineEnd;
     out << kTab << kParamHostName << hostName << kParamClose << kLineEnd;
     out << kTab << kParamHostPort << values.hostPort << kParamClose << kLineEnd;
@@ -139,7 +144,7 @@ QString snippetText(const SnippetValues& values) {
     out << kTab << kParamExpandedHight << values.expandedHight << kParamClose << kLineEnd;
     out << kEmbedOpen << values.pixelHeight << kEmbedStyleClose << kLineEnd;
     out << kTab << kEmbedType << kLineEnd;
-    out << kTab << kEmbedClassId << kLineEnd;
+    out << kTab << kEmbedClassIdOpen << classId << kEmbedClassIdClose << kLineEnd;
     out << kTab << kCodeBaseOpen << QLatin1StringView(kCodeBaseHost) << kCodeBaseClose << kLineEnd;
     out << kTab << kAttrGameType << gameType << kAttrClose << kAttrHostName << hostName
         << kAttrClose << kAttrHostPort << values.hostPort << kAttrClose << kAttrRefreshInterval

@@ -3,6 +3,8 @@
 #include <QMetaType>
 #include <QtGlobal>
 
+#include "common/twips.h"
+
 // What the window relies on of the Vireo status control: its identity, the dispatch ids, names
 // and types of its properties, and its one method. The window reaches the control only through
 // these ids, so any control that answers them can take the preview's place.
@@ -75,8 +77,9 @@ struct StoredProperties {
 };
 
 // HIMETRIC (hundredths of a millimetre) to twips.
+inline constexpr double kHimetricPerInch = 2540.0;
 inline constexpr double himetricToTwips(qint32 himetric) {
-    return himetric * 1440.0 / 2540.0;
+    return himetric * kTwipsPerInch / kHimetricPerInch;
 }
 
 }  // namespace tamarin::contract

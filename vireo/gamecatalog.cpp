@@ -3,21 +3,17 @@
 #include <optional>
 
 #include "common/numbers.h"
+#include "common/ports.h"
 #include "common/steps.h"
 #include "serverquery/gametypes.h"
 #include "serverquery/serverstatus.h"
+#include "settings/vireoconfig.h"
 
 namespace tamarin {
 
 namespace {
 
-const QString kConfig = QStringLiteral("Config");
-const QString kServerCount = QStringLiteral("ServerCount");
-const QString kGameList = QStringLiteral("GameList");
-const QString kGameName = QStringLiteral("GameName");
-const QString kDefaultPort = QStringLiteral("DefaultPort");
-const QString kGameType = QStringLiteral("GameType");
-const QChar kKeySeparator = QLatin1Char(',');
+using namespace vireoconfig;
 
 const char* const kEmptyKey = "The game key must not be empty.";
 const char* const kBlankEnds = "The game key must not begin or end with a blank.";
@@ -46,12 +42,9 @@ bool hasControlCharacter(const QString& text) {
 }
 
 std::optional<qint32> portNumber(const QString& text) {
-    try {
-        const qint32 port = wholeText32(text);
-        if (port >= 1 && port <= 65535) {
-            return port;
-        }
-    } catch (const StepFailure&) {
+    const std::optional<qint32> port = tryWholeText32(text);
+    if (port && isPortNumber(*port)) {
+        return port;
     }
     return std::nullopt;
 }
@@ -76,19 +69,16 @@ GameCatalog GameCatalog::defaults() {
 }
 
 GameCatalog GameCatalog::read(const SettingsStore& store) {
-    qint16 count = 0;
-    runStep([&] { count = wholeText16(store.get(kApplication, kConfig, kServerCount, "-1")); });
+    const qint16 count = attempt([&] { return serverCount(store); }).value_or(0);
     if (count < 0) {
         return {};
     }
-    const QString list = store.get(kApplication, kConfig, kGameList, QString());
-    const QStringList keys = list.isEmpty() ? QStringList() : list.split(kKeySeparator);
+    const QStringList keys = gameKeys(store);
     QList<GameEntry> games;
-    for (int i = 0; i <= count && i < keys.size(); ++i) {
+    for (int i = 0; i < listedGames(count, keys); ++i) {
         const QString& key = keys.at(i);
-        games.append({key, store.get(kApplication, key, kGameName, QString()),
-                      store.get(kApplication, key, kDefaultPort, QString()),
-                      store.get(kApplication, key, kGameType, QString())});
+        games.append({key, gameValue(store, key, kGameName), gameValue(store, key, kDefaultPort),
+                      gameValue(store, key, kGameType)});
     }
     return GameCatalog(games);
 }
@@ -183,7 +173,7 @@ QList<SettingValue> GameCatalog::valuesToSave() const {
         values.append({entry.key, kGameType, entry.gameType});
         keys.append(entry.key);
     }
-    values.append({kConfig, kGameList, keys.join(kKeySeparator)});
+    values.append({kConfig, kGameList, keys.join(QChar(kKeySeparator))});
     values.append({kConfig, kServerCount, decimalText(qint64(games_.size()) - 1)});
     return values;
 }
@@ -204,7 +194,7 @@ QString GameCatalog::keyRefusal(const QString& key) {
     if (key.front().isSpace() || key.back().isSpace()) {
         return message(kBlankEnds);
     }
-    if (key.contains(kKeySeparator)) {
+    if (key.contains(QChar(kKeySeparator))) {
         return message(kCommaInKey);
     }
     if (hasControlCharacter(key)) {

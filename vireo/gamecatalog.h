@@ -4,6 +4,7 @@
 #include <QString>
 
 #include "settings/settingsstore.h"
+#include "settings/vireoconfig.h"
 
 namespace tamarin {
 
@@ -24,7 +25,7 @@ struct GameEntry {
 // everything the options screen decides can be checked on its own.
 class GameCatalog {
   public:
-    static inline const QString kApplication = QStringLiteral("Vireo");
+    static inline const QString kApplication = QString::fromLatin1(vireoconfig::kApplication);
     // The tool reads the game count as a signed 16-bit number, so more games could not be listed.
     static constexpr int kMaxGames = 32768;
 

@@ -3,6 +3,7 @@
 #include "common/numbers.h"
 #include "common/steps.h"
 #include "common/variants.h"
+#include "settings/vireoconfig.h"
 #include "window/frmMain.h"
 #include "window/texts.h"
 
@@ -22,11 +23,10 @@ class NotApplied : public StepFailure {
 // The refresh the preview will get, when the text converts; otherwise the number the text begins
 // with, so that a text like "100abc" is still caught by the limit.
 double refreshToJudge(const QString& text) {
-    try {
-        return wholeText16(text);
-    } catch (const StepFailure&) {
-        return leadingNumberValue(text);
+    if (const std::optional<qint16> seconds = tryWholeText16(text)) {
+        return *seconds;
     }
+    return leadingNumberValue(text);
 }
 
 }  // namespace
@@ -42,26 +42,26 @@ void frmMain::ApplyOptions() {
     });
     limitRefresh();
     runStep([this] { Vireo->put(dispid::Details, chkDetials->value() != 0); });
-    runStep([this] {
-        try {
-            configureServer();
-        } catch (const StepFailure& failure) {
-            desktop_.showMessage(
-                QString::fromLatin1(texts::kNotApplied) + QString::fromStdString(failure.what()),
-                MessageIcon::Error, MessageButtons::Ok);
-            throw;
-        }
-    });
+    if (const std::optional<QString> why = failureOf([this] { configureServer(); })) {
+        runStep([this, &why] {
+            desktop_.showMessage(QString::fromLatin1(texts::kNotApplied) + *why, MessageIcon::Error,
+                                 MessageButtons::Ok);
+        });
+    }
     runStep([this] { ArrangePreview(); });
     runStep([this] { BuildHtml(); });
 }
 
+// The inputs are filled when the address, port and players texts are not empty (blanks count as
+// filled in) and a game is selected; the refresh box does not count. Start-up asks the same of
+// the restored values before it applies them.
+bool frmMain::inputsFilled() const {
+    return !txtIP->text().isEmpty() && !txtPort->text().isEmpty() &&
+           cboGame->currentIndex() != -1 && !cboPlayers->currentText().isEmpty();
+}
+
 bool frmMain::validateInputs() {
-    const QString address = txtIP->text();
-    const QString port = txtPort->text();
-    const int game = cboGame->currentIndex();
-    const QString players = cboPlayers->currentText();
-    if (address.isEmpty() || port.isEmpty() || game == -1 || players.isEmpty()) {
+    if (!inputsFilled()) {
         desktop_.showMessage(QString::fromLatin1(texts::kMissingInformation), MessageIcon::Error,
                              MessageButtons::Ok);
         return false;
@@ -70,8 +70,9 @@ bool frmMain::validateInputs() {
 }
 
 void frmMain::limitRefresh() {
-    bool overLimit = false;
-    runStep([&] { overLimit = refreshToJudge(txtRefresh->text()) > kMostRefreshSeconds; });
+    const bool overLimit = attempt([this] {
+                               return refreshToJudge(txtRefresh->text()) > kMostRefreshSeconds;
+                           }).value_or(false);
     if (!overLimit) {
         return;
     }
@@ -89,22 +90,18 @@ void frmMain::configureServer() {
     if (game < 0 || game >= GameKeys.size()) {
         throw NotApplied(QString::fromLatin1(texts::kGameNotListed));
     }
-    const QString gameType = store_.get(texts::kVireo, GameKeys[game], "GameType", QString());
-    qint16 seconds = 0;
-    try {
-        seconds = wholeText16(txtRefresh->text());
-    } catch (const StepFailure&) {
+    const QString gameType = vireoconfig::gameValue(store_, GameKeys[game], vireoconfig::kGameType);
+    const std::optional<qint16> seconds = tryWholeText16(txtRefresh->text());
+    if (!seconds) {
         throw NotApplied(QString::fromLatin1(texts::kRefreshNotWhole));
     }
-    const qint32 interval = qint32(seconds) * 1000;
+    const qint32 interval = qint32(*seconds) * 1000;
     QVariantList args = {address, port, gameType, GameKeys[game], interval, QString()};
     // The key is handed over by reference: no reload may replace GameKeys until the call returns.
     const QScopedValueRollback hold(gameKeysHeld_, true);
-    try {
-        Vireo->call(dispid::ConfigureServer, args);
-    } catch (const StepFailure& refusal) {
-        throw NotApplied(QString::fromLatin1(texts::kControlRefused) +
-                         QString::fromStdString(refusal.what()));
+    if (const std::optional<QString> refusal =
+            failureOf([&] { Vireo->call(dispid::ConfigureServer, args); })) {
+        throw NotApplied(QString::fromLatin1(texts::kControlRefused) + *refusal);
     }
 }
 

@@ -31,6 +31,15 @@ TwipsScale scaleOf(const Desktop& desktop) {
     return scale;
 }
 
+// Every handler of the window is connected through here, so that no exception it throws can
+// reach Qt's event dispatch.
+template <typename Sender, typename Signal>
+void connectGuarded(Sender* sender, Signal signal, frmMain* window, void (frmMain::*handler)()) {
+    QObject::connect(sender, signal, window, [window, handler] {
+        runGuarded([window, handler] { (window->*handler)(); });
+    });
+}
+
 template <typename W, typename... Args>
 W* named(QWidget* parent, const char* name, Args&&... args) {
     auto* widget = new W(std::forward<Args>(args)..., parent);
@@ -55,7 +64,7 @@ frmMain::frmMain(SettingsStore& store, Desktop& desktop, const ControlFactory& m
     setTabOrder();
     connectEvents();
     describeControls();
-    Form_Load();
+    on_frmMain_load();
 }
 
 frmMain::~frmMain() = default;
@@ -126,20 +135,20 @@ void frmMain::setTabOrder() {
 }
 
 void frmMain::connectEvents() {
-    connect(cboGame, &QComboBox::currentIndexChanged, this, [this] { FillDefaultPort(); });
-    connect(cboGame, &QComboBox::activated, this, [this] { FillDefaultPort(); });
-    connect(cmdSave, &QPushButton::clicked, this, [this] { ApplyOptions(); });
-    connect(cmdShow, &QPushButton::clicked, this, [this] { cmdShow_Click(); });
-    connect(cmdReload, &QPushButton::clicked, this, [this] { cmdReload_Click(); });
-    connect(Vireo, &StatusControl::PreviewResized, this, [this] { Vireo_PreviewResized(); });
-    connect(lblDetails, &ClickableLabel::clicked, this, [this] { lblDetails_Click(); });
-    connect(lblEMail, &ClickableLabel::clicked, this, [this] { lblEMail_Click(); });
-    connect(lblWebSite, &ClickableLabel::clicked, this, [this] { lblWebSite_Click(); });
+    connectGuarded(cboGame, &QComboBox::currentIndexChanged, this, &frmMain::FillDefaultPort);
+    connectGuarded(cboGame, &QComboBox::activated, this, &frmMain::FillDefaultPort);
+    connectGuarded(cmdSave, &QPushButton::clicked, this, &frmMain::ApplyOptions);
+    connectGuarded(cmdShow, &QPushButton::clicked, this, &frmMain::on_cmdShow_clicked);
+    connectGuarded(cmdReload, &QPushButton::clicked, this, &frmMain::on_cmdReload_clicked);
+    connectGuarded(Vireo, &StatusControl::PreviewResized, this, &frmMain::on_Vireo_PreviewResized);
+    connectGuarded(lblDetails, &ClickableLabel::clicked, this, &frmMain::on_lblDetails_clicked);
+    connectGuarded(lblEMail, &ClickableLabel::clicked, this, &frmMain::on_lblEMail_clicked);
+    connectGuarded(lblWebSite, &ClickableLabel::clicked, this, &frmMain::on_lblWebSite_clicked);
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
     // The close always goes ahead; the six values are written first, once.
-    Form_Unload();
+    runGuarded([this] { on_frmMain_unload(); });
     event->accept();
 }
 

@@ -54,19 +54,21 @@ class frmMain : public QWidget {
     void connectEvents();
     void placeTwips(QWidget* widget, double left, double top, double width, double height);
 
-    void Form_Load();
-    void Form_Unload();
+    // Handlers are named on_<sender>_<signal>, after the object that raises the event and what
+    // it raised; the window's own load (start-up) and unload (shut-down) are frmMain's.
+    void on_frmMain_load();
+    void on_frmMain_unload();
     void restoreLastServer();
     void saveLastServer();
-    bool restoredValuesComplete();
 
-    void cmdReload_Click();
-    void cmdShow_Click();
-    void Vireo_PreviewResized();
-    void lblEMail_Click();
-    void lblWebSite_Click();
-    void lblDetails_Click();
+    void on_cmdReload_clicked();
+    void on_cmdShow_clicked();
+    void on_Vireo_PreviewResized();
+    void on_lblEMail_clicked();
+    void on_lblWebSite_clicked();
+    void on_lblDetails_clicked();
 
+    bool inputsFilled() const;
     bool validateInputs();
     void limitRefresh();
     void configureServer();
@@ -89,15 +91,15 @@ class frmMain : public QWidget {
     WrappingButton* cmdSave = nullptr;
     WrappingButton* cmdShow = nullptr;
     SnippetBox* txtHTML = nullptr;
-    QLabel* Label1 = nullptr;
-    QLabel* Label2 = nullptr;
-    QLabel* Label3 = nullptr;
+    QLabel* Label1 = nullptr;  // "Server Address:"
+    QLabel* Label2 = nullptr;  // "Server Port:"
+    QLabel* Label3 = nullptr;  // "Refresh Seconds:"
     QLabel* lblAbout = nullptr;
     ClickableLabel* lblWebSite = nullptr;
-    QLabel* Label4 = nullptr;
+    QLabel* Label4 = nullptr;  // "Game Type:"
     ClickableLabel* lblEMail = nullptr;
-    QLabel* Label5 = nullptr;
-    QLabel* Label6 = nullptr;
+    QLabel* Label5 = nullptr;  // "EMail:"
+    QLabel* Label6 = nullptr;  // "# Players Visible:"
     WrappingButton* cmdReload = nullptr;
     DetailsCheckBox* chkDetials = nullptr;
     ClickableLabel* lblDetails = nullptr;

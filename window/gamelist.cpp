@@ -1,6 +1,7 @@
 #include "common/numbers.h"
 #include "common/steps.h"
 #include "common/variants.h"
+#include "settings/vireoconfig.h"
 #include "window/frmMain.h"
 #include "window/texts.h"
 
@@ -8,47 +9,31 @@
 // game key through GameKeys by the item data it carries, never by its position in the list.
 namespace tamarin {
 
-namespace {
-
-QString vireoValue(const SettingsStore& store, const QString& section, const char* key) {
-    return store.get(QString::fromLatin1(texts::kVireo), section, QString::fromLatin1(key),
-                     QString());
-}
-
-QStringList splitGameList(const QString& gameList) {
-    // Pieces stay exactly as they are; an empty list has no keys at all.
-    return gameList.isEmpty() ? QStringList() : gameList.split(QLatin1Char(','));
-}
-
-}  // namespace
-
 void frmMain::LoadGameList() {
-    const QString config = QString::fromLatin1(texts::kConfig);
     runStep([this] { cboGame->clearEntries(); });
-    qint16 count = 0;
-    runStep([&] { count = wholeText16(store_.get(texts::kVireo, config, "ServerCount", "-1")); });
+    const qint16 count = attempt([this] { return vireoconfig::serverCount(store_); }).value_or(0);
     if (count < 0) {
         return;
     }
-    runStep([&] {
+    runStep([this] {
         if (gameKeysHeld_) {
             throw StepFailure("the game keys are in use");
         }
-        GameKeys = splitGameList(vireoValue(store_, config, "GameList"));
+        GameKeys = vireoconfig::gameKeys(store_);
     });
-    // A game number beyond the keys adds no entry, so the loop ends with the keys.
-    const int last = qMin<int>(count, int(GameKeys.size()) - 1);
-    for (int i = 0; i <= last; ++i) {
-        int position = -1;
-        runStep(
-            [&] { position = cboGame->addSorted(vireoValue(store_, GameKeys[i], "GameName")); });
+    const int listed = vireoconfig::listedGames(count, GameKeys);
+    for (int i = 0; i < listed; ++i) {
+        const int position = attempt([&] {
+                                 return cboGame->addSorted(vireoconfig::gameValue(
+                                     store_, GameKeys[i], vireoconfig::kGameName));
+                             }).value_or(-1);
         if (position >= 0) {
             runStep([&] { cboGame->setItemData(position, i); });
         }
     }
 }
 
-void frmMain::cmdReload_Click() {
+void frmMain::on_cmdReload_clicked() {
     const MessageAnswer answer =
         desktop_.showMessage(QString::fromLatin1(texts::kReloadQuestion), MessageIcon::Information,
                              MessageButtons::YesNo);
@@ -67,7 +52,7 @@ void frmMain::FillDefaultPort() {
         if (game < 0 || game >= GameKeys.size()) {
             throw StepFailure("the entry has no game key");
         }
-        txtPort->setText(vireoValue(store_, GameKeys[game], "DefaultPort"));
+        txtPort->setText(vireoconfig::gameValue(store_, GameKeys[game], vireoconfig::kDefaultPort));
     });
 }
 

@@ -5,15 +5,15 @@
 // is where it leads; whatever the desktop answers, the tool shows nothing of its own.
 namespace tamarin {
 
-void frmMain::lblEMail_Click() {
+void frmMain::on_lblEMail_clicked() {
     desktop_.openDocument(QString::fromLatin1(texts::kMailTo) + lblEMail->text());
 }
 
-void frmMain::lblWebSite_Click() {
+void frmMain::on_lblWebSite_clicked() {
     desktop_.openDocument(lblWebSite->text());
 }
 
-void frmMain::lblDetails_Click() {
+void frmMain::on_lblDetails_clicked() {
     chkDetials->setValue(chkDetials->value() == 0 ? 1 : 0);
 }
 

@@ -25,8 +25,9 @@ float twipsOf(StatusControl* control, dispid::DispId id) {
 }  // namespace
 
 void frmMain::ArrangePreview() {
-    qint16 offset = 0;
-    runStep([&] { offset = sub16(wholeText16(cboPlayers->currentText()), kFewestPlayers); });
+    const qint16 offset = attempt([this] {
+                              return sub16(wholeText16(cboPlayers->currentText()), kFewestPlayers);
+                          }).value_or(0);
     runStep([&] {
         const qint16 expanded = add16(mul16(offset, kTwipsPerRow), kFivePlayerHeight);
         Vireo->put(dispid::ExpandedHight, qint32(expanded));
@@ -35,13 +36,11 @@ void frmMain::ArrangePreview() {
     runStep([this] { fitWindowToPreview(); });
 }
 
-void frmMain::Vireo_PreviewResized() {
-    try {
-        layOverPreview();
-        fitWindowToPreview();
-    } catch (const StepFailure&) {
-        // A control that stops answering ends the re-layout; the window stays as it was.
-    }
+// A control that stops answering ends the re-layout (the guard around every handler catches its
+// failure); the window stays as it was.
+void frmMain::on_Vireo_PreviewResized() {
+    layOverPreview();
+    fitWindowToPreview();
 }
 
 void frmMain::layOverPreview() {
@@ -62,12 +61,13 @@ void frmMain::fitWindowToPreview() {
     setOuterHeightTwips(outer);
 }
 
-void frmMain::cmdShow_Click() {
-    bool previewShowing = false;
-    if (!runStep([&] { previewShowing = variantToBool(Vireo->get(dispid::Visible)); })) {
+void frmMain::on_cmdShow_clicked() {
+    const std::optional<bool> previewShowing =
+        attempt([this] { return variantToBool(Vireo->get(dispid::Visible)); });
+    if (!previewShowing) {
         return;
     }
-    if (previewShowing) {
+    if (*previewShowing) {
         runSteps({
             [this] { BuildHtml(); },
             [this] { txtHTML->show(); },

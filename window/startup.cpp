@@ -17,7 +17,7 @@ QString frmMain::lastServer(const char* key, const QString& defaultValue) const 
                       defaultValue);
 }
 
-void frmMain::Form_Load() {
+void frmMain::on_frmMain_load() {
     runStep([this] { LoadGameList(); });
     runStep([this] { cboPlayers->clearAll(); });
     for (int n = kFewestPlayers; n <= kMostPlayers; ++n) {
@@ -31,9 +31,7 @@ void frmMain::Form_Load() {
         [this] { setCaption(cmdSave, texts::kSaveCaption); },
         [this] { setCaption(cmdShow, texts::kShowHtmlCaption); },
     });
-    bool complete = false;
-    runStep([this, &complete] { complete = restoredValuesComplete(); });
-    if (complete) {
+    if (attempt([this] { return inputsFilled(); }).value_or(false)) {
         runStep([this] { ApplyOptions(); });
     }
     runStep([this] { ArrangePreview(); });
@@ -50,17 +48,7 @@ void frmMain::restoreLastServer() {
     });
 }
 
-// The restored values are complete when the address, port and players texts are not empty
-// (blanks count as filled in) and a game is selected; the refresh box does not count.
-bool frmMain::restoredValuesComplete() {
-    const QString address = txtIP->text();
-    const QString port = txtPort->text();
-    const int game = cboGame->currentIndex();
-    const QString players = cboPlayers->currentText();
-    return !address.isEmpty() && !port.isEmpty() && game != -1 && !players.isEmpty();
-}
-
-void frmMain::Form_Unload() {
+void frmMain::on_frmMain_unload() {
     if (unloaded_) {
         return;
     }

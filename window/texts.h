@@ -33,7 +33,5 @@ inline constexpr const char* kMailTo = "mailto:";
 // The settings the window keeps and reads.
 inline constexpr const char* kApplication = "Tamarin";
 inline constexpr const char* kLastServer = "LastServer";
-inline constexpr const char* kVireo = "Vireo";
-inline constexpr const char* kConfig = "Config";
 
 }  // namespace tamarin::texts

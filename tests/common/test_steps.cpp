@@ -39,3 +39,18 @@ TEST(RunStep, ReportsWhetherTheStepCompleted) {
     EXPECT_FALSE(runStep([] { throw StepFailure("no"); }));
     EXPECT_THROW(runStep([] { throw std::runtime_error("bug"); }), std::runtime_error);
 }
+
+TEST(Attempt, GivesTheValueOrNothingWhenTheStepFailed) {
+    EXPECT_EQ(attempt([] { return 7; }).value_or(5), 7);
+    EXPECT_EQ(attempt([]() -> int { throw StepFailure("no"); }).value_or(5), 5);
+    EXPECT_EQ(failureOf([] { throw StepFailure("why"); }), QStringLiteral("why"));
+    EXPECT_THROW(attempt([]() -> int { throw std::logic_error("bug"); }), std::logic_error);
+}
+
+TEST(RunGuarded, NothingLeavesAHandler) {
+    int ran = 0;
+    EXPECT_NO_THROW(runGuarded([&] { ++ran, throw StepFailure("failed step"); }));
+    EXPECT_NO_THROW(runGuarded([&] { ++ran, throw std::logic_error("bug"); }));
+    EXPECT_NO_THROW(runGuarded([&] { ++ran, throw 42; }));
+    EXPECT_EQ(ran, 3);
+}

@@ -9,10 +9,8 @@
 #include <functional>
 #include <memory>
 
-#include "platform/scripteddesktop.h"
+#include "tests/support/windowharness.h"
 #include "vireo/vireocontrol.h"
-#include "tests/support/memorystore.h"
-#include "window/frmMain.h"
 
 // What a screen reader finds on the real window (with the real status control): a name for
 // everything that takes the focus, each input named after its caption and tied to it.
@@ -20,23 +18,14 @@ namespace tamarin {
 
 namespace {
 
-class Accessibility : public ::testing::Test {
+class Accessibility : public WindowTest {
   protected:
-    MemoryStore store;
-    ScriptedDesktop desktop;
-    std::unique_ptr<frmMain> window;
-
     void SetUp() override {
-        window = std::make_unique<frmMain>(store, desktop, [this](TwipsScale scale, QWidget* p) {
-            return new VireoControl(scale, {}, store, p);
-        });
+        open(
+            [this](TwipsScale scale, QWidget* p) { return new VireoControl(scale, {}, store, p); });
     }
 
-    QWidget* widget(const char* name) const {
-        auto* found = window->findChild<QWidget*>(QString::fromLatin1(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
-    }
+    QWidget* widget(const char* name) const { return find(name); }
     static QAccessibleInterface* of(QObject* object) {
         return QAccessible::queryAccessibleInterface(object);
     }

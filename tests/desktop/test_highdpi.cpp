@@ -9,9 +9,8 @@
 #include <memory>
 
 #include "platform/qtdesktop.h"
+#include "tests/support/windowharness.h"
 #include "vireo/vireocontrol.h"
-#include "tests/support/memorystore.h"
-#include "window/frmMain.h"
 
 // The window at the device pixel ratio QT_SCALE_FACTOR gives (built and run for 1, 1.5 and 2): the
 // layout in twips stays the same in logical pixels, nothing is cut off, and the picture is drawn
@@ -20,24 +19,13 @@ namespace tamarin {
 
 namespace {
 
-class HighDpi : public ::testing::Test {
+// The real desktop: the twips per pixel come from the screen at the ratio in force.
+class HighDpi : public WindowHarness<QtDesktop> {
   protected:
-    MemoryStore store;
-    QtDesktop desktop;
-    std::unique_ptr<frmMain> window;
-
     void SetUp() override {
-        window = std::make_unique<frmMain>(store, desktop, [this](TwipsScale scale, QWidget* p) {
-            return new VireoControl(scale, {}, store, p);
-        });
+        open(
+            [this](TwipsScale scale, QWidget* p) { return new VireoControl(scale, {}, store, p); });
         window->show();
-    }
-
-    template <typename T = QWidget>
-    T* find(const char* name) const {
-        T* widget = window->findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(widget, nullptr) << name;
-        return widget;
     }
 };
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "tests/settings/printing.h"
+#include "tests/support/printers.h"
 
 #include <QRandomGenerator>
 #include <map>

@@ -2,7 +2,7 @@
 
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include "tests/settings/printing.h"
+#include "tests/support/printers.h"
 
 #include <QDir>
 #include <QFile>

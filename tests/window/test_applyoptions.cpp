@@ -1,6 +1,6 @@
 #include <functional>
 
-#include "tests/window/readywindow.h"
+#include "tests/support/windowharness.h"
 #include "window/texts.h"
 
 // Step 1: the check of the inputs, the refresh period in its two readings, the Details flag and

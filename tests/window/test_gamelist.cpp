@@ -1,6 +1,6 @@
 #include <functional>
 
-#include "tests/window/readywindow.h"
+#include "tests/support/windowharness.h"
 
 // The game list: what a load of the status control's configuration puts into cboGame and
 // GameKeys, how each entry leads to its own key however the list sorts it, and Reload Games.

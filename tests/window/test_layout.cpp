@@ -1,7 +1,7 @@
 #include <QApplication>
 #include <QFontInfo>
 
-#include "tests/window/windowfixture.h"
+#include "tests/support/windowharness.h"
 
 // The window as designed, read back from the widgets themselves: positions and sizes in twips
 // at 15 twips a pixel, the tab order, colours, fonts and the pointer over the links.
@@ -113,30 +113,6 @@ TEST_F(Layout, ColoursFontsAndPointersAreAsDesigned) {
     EXPECT_FALSE(find<QLabel>("Image1")->pixmap().isNull());
     EXPECT_EQ(find<QLabel>("Image1")->pixmap().size(), QSize(218, 75));
     EXPECT_FALSE(window->windowIcon().isNull());
-}
-
-TEST_F(Layout, TheGameListKeepsItsEntriesSortedWhateverTheOrderTheyComeIn) {
-    open();
-    for (const char* name : {"delta", "Bravo", "alpha", "Charlie", "bravo"}) {
-        cboGame()->addSorted(name);
-    }
-    EXPECT_EQ(entries(cboGame()), QStringList({"alpha", "Bravo", "bravo", "Charlie", "delta"}));
-    EXPECT_EQ(cboGame()->currentIndex(), -1);  // adding never selects
-}
-
-TEST_F(Layout, TheDetailsBoxTakesOnlyItsThreeStates) {
-    open();
-    for (int value : {0, 1, 2}) {
-        chkDetials()->setValue(value);
-        EXPECT_EQ(chkDetials()->value(), value);
-    }
-    EXPECT_THROW(chkDetials()->setValue(3), StepFailure);
-    EXPECT_THROW(chkDetials()->setValue(-1), StepFailure);
-    chkDetials()->setValue(2);
-    chkDetials()->click();  // a greyed box unchecks, as its caption does
-    EXPECT_EQ(chkDetials()->value(), 0);
-    chkDetials()->click();
-    EXPECT_EQ(chkDetials()->value(), 1);
 }
 
 }  // namespace tamarin

@@ -1,6 +1,6 @@
 #include <QTest>
 
-#include "tests/window/windowfixture.h"
+#include "tests/support/windowharness.h"
 
 // The three labels that answer a click: two links handed to the desktop, and the details caption
 // that toggles the check box beside it.

@@ -2,8 +2,8 @@
 #include <QGuiApplication>
 #include <functional>
 
+#include "tests/support/windowharness.h"
 #include "tests/support/workedexample.h"
-#include "tests/window/readywindow.h"
 
 // The bottom rectangle: the snippet written from what the preview reports, the preview's height
 // for the players count, the snippet box kept over the preview, the window's height, the toggle.
@@ -41,19 +41,11 @@ TEST_F(Preview, TheWorkedExampleComesOutByteForByteThroughStepTwo) {
     step1();
     control->resize(control->width(), 118);  // 1770 twips
     step2();
+    // What the window reads from the preview and the screen; the text itself, its length and its
+    // escaping are the snippet's own tests.
     EXPECT_EQ(txtHTML()->snippet(), kWorkedExample);
-    EXPECT_EQ(kWorkedExample.size(), 743 + 17 + 22);
     // The box shows it line for line, with its own line breaks.
     EXPECT_EQ(txtHTML()->toPlainText(), QString(kWorkedExample).remove(QLatin1Char('\r')));
-
-    // Text values cannot break the markup they stand in.
-    step2();
-    txtIP()->setText("a\"b&<c>");
-    step1();
-    step2();
-    const QString snippet = txtHTML()->snippet();
-    EXPECT_TRUE(snippet.contains("\t<PARAM NAME=\"HostName\" VALUE=\"a&quot;b&amp;&lt;c&gt;\">"));
-    EXPECT_TRUE(snippet.contains(" HostName=\"a&quot;b&amp;&lt;c&gt;\" "));
 }
 
 TEST_F(Preview, ThePixelHeightRoundsHalvesToEven) {

@@ -1,7 +1,7 @@
 #include <QCloseEvent>
 #include <QSignalSpy>
 
-#include "tests/window/windowfixture.h"
+#include "tests/support/windowharness.h"
 
 namespace tamarin {
 

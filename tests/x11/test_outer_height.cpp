@@ -5,9 +5,7 @@
 #include <QTest>
 
 #include "platform/qtdesktop.h"
-#include "tests/support/fakecontrol.h"
-#include "tests/support/memorystore.h"
-#include "window/frmMain.h"
+#include "tests/support/windowharness.h"
 
 // On a real X server with a window manager: the window's outer height, frame included, ends
 // 450 twips below the preview once the frame is known, and follows every re-layout.
@@ -36,14 +34,10 @@ int expectedOuterPixels(const frmMain& window, const StatusControl& control) {
 
 }  // namespace
 
-TEST(OuterHeight, TheFramedWindowEndsFourHundredFiftyTwipsBelowThePreview) {
-    MemoryStore store;
-    QtDesktop desktop;
-    FakeControl* control = nullptr;
-    frmMain window(store, desktop, [&control](TwipsScale scale, QWidget* parent) {
-        control = new FakeControl(scale, parent);
-        return control;
-    });
+using OuterHeight = WindowHarness<QtDesktop>;
+
+TEST_F(OuterHeight, TheFramedWindowEndsFourHundredFiftyTwipsBelowThePreview) {
+    frmMain& window = open();
     window.show();
     window.activateWindow();
     ASSERT_TRUE(waitForFrame(window)) << "no window manager frame appeared";

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 #include <memory>
 
 #include "platform/scripteddesktop.h"
@@ -17,19 +18,25 @@
 
 namespace tamarin {
 
-// Builds the real window on a store in memory, a scripted desktop and a fake status control.
-class WindowTest : public ::testing::Test {
+// The one harness of every test that builds the real window: a store in memory, a desktop (a
+// scripted one unless a test needs the real one) and a status control, a recording fake unless
+// the test hands in another factory.
+template <typename DesktopType>
+class WindowHarness : public ::testing::Test {
   protected:
     MemoryStore store;
-    ScriptedDesktop desktop;
+    DesktopType desktop;
     std::unique_ptr<frmMain> window;
     FakeControl* control = nullptr;
 
     frmMain& open() {
-        window = std::make_unique<frmMain>(store, desktop, [this](TwipsScale scale, QWidget* p) {
+        return open([this](TwipsScale scale, QWidget* p) {
             control = new FakeControl(scale, p);
             return control;
         });
+    }
+    frmMain& open(const frmMain::ControlFactory& makeControl) {
+        window = std::make_unique<frmMain>(store, desktop, makeControl);
         return *window;
     }
 
@@ -60,7 +67,7 @@ class WindowTest : public ::testing::Test {
                {"c", "Charlie", "1003", "tc"}});
     }
 
-    template <typename T>
+    template <typename T = QWidget>
     T* find(const char* name) const {
         T* widget = window->findChild<T*>(QString::fromLatin1(name));
         EXPECT_NE(widget, nullptr) << name;
@@ -83,6 +90,55 @@ class WindowTest : public ::testing::Test {
         QStringList texts;
         for (int i = 0; i < box->count(); ++i) {
             texts << box->itemText(i);
+        }
+        return texts;
+    }
+};
+
+using WindowTest = WindowHarness<ScriptedDesktop>;
+
+// A window whose inputs are complete, so that Step 1 gets past its check: the second of three
+// games (key b, game type tb) at 10.0.0.1, port 27015, 30 seconds, five players. Nothing that
+// start-up did is left in the records.
+class ReadyWindow : public WindowTest {
+  protected:
+    void SetUp() override { ready(); }
+
+    void ready() {
+        threeGames();
+        open();
+        cboGame()->setCurrentIndex(1);
+        txtIP()->setText("10.0.0.1");
+        txtPort()->setText("27015");
+        txtRefresh()->setText("30");
+        cboPlayers()->setEditText("5");
+        forget();
+    }
+
+    void forget() {
+        control->puts.clear();
+        control->calls.clear();
+        desktop.messages.clear();
+    }
+
+    void step1() { cmdSave()->click(); }
+    void step2() { cmdShow()->click(); }
+
+    // The values last written to one of the control's own properties.
+    QVariantList written(dispid::DispId id) const {
+        QVariantList values;
+        for (const auto& put : control->puts) {
+            if (put.first == id) {
+                values << put.second;
+            }
+        }
+        return values;
+    }
+
+    QStringList messageTexts() const {
+        QStringList texts;
+        for (const auto& message : desktop.messages) {
+            texts << message.text;
         }
         return texts;
     }
