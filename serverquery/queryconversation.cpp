@@ -7,12 +7,6 @@ namespace tamarin {
 
 namespace {
 
-ServerStatus withState(ServerStatus::State state) {
-    ServerStatus status;
-    status.state = state;
-    return status;
-}
-
 class Quake3Conversation : public QueryConversation {
   public:
     QByteArray firstRequest() override { return quake3StatusRequest(); }
@@ -21,7 +15,9 @@ class Quake3Conversation : public QueryConversation {
         return {{}, parseQuake3StatusReply(datagram)};
     }
 
-    ServerStatus onTimeout() const override { return withState(ServerStatus::State::NotAnswering); }
+    ServerStatus onTimeout() const override {
+        return ServerStatus::withState(ServerStatus::State::NotAnswering);
+    }
 };
 
 // A2S_INFO first, answering up to kMaxChallengeRounds challenges; then A2S_PLAYER the same way.
@@ -39,7 +35,7 @@ class A2sConversation : public QueryConversation {
     }
 
     ServerStatus onTimeout() const override {
-        return info_ ? *info_ : withState(ServerStatus::State::NotAnswering);
+        return info_ ? *info_ : ServerStatus::withState(ServerStatus::State::NotAnswering);
     }
 
   private:

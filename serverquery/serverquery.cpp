@@ -24,12 +24,6 @@ constexpr int kDatagramsPerWakeUp = 64;
 using Lookup = QFutureWatcher<std::optional<Endpoint>>;
 using Trouble = ConnectedUdpSocket::Trouble;
 
-ServerStatus withState(ServerStatus::State state) {
-    ServerStatus status;
-    status.state = state;
-    return status;
-}
-
 // A name that could be looked up. Checking first keeps obviously broken names (blanks, empty
 // labels) off the resolver altogether.
 bool isLookupName(const QString& host) {
@@ -133,11 +127,11 @@ int ServerQuery::timeoutMs() const {
 void ServerQuery::Private::begin() {
     if (!conversation) {
         // No protocol to ask with: nothing will ever answer.
-        finish(withState(ServerStatus::State::NotAnswering));
+        finish(ServerStatus::withState(ServerStatus::State::NotAnswering));
         return;
     }
     if (host.isEmpty() || port == 0) {
-        finish(withState(ServerStatus::State::BadAddress));
+        finish(ServerStatus::withState(ServerStatus::State::BadAddress));
         return;
     }
     const QString bare = withoutBrackets(host);
@@ -147,7 +141,7 @@ void ServerQuery::Private::begin() {
     }
     // Brackets belong around numeric addresses only; a name in them is a typing mistake.
     if (bare != host || !isLookupName(host)) {
-        finish(withState(ServerStatus::State::BadAddress));
+        finish(ServerStatus::withState(ServerStatus::State::BadAddress));
         return;
     }
     lookUp();
@@ -166,7 +160,7 @@ void ServerQuery::Private::onLookedUp() {
     }
     const std::optional<Endpoint> found = future.result();
     if (!found) {
-        finish(withState(ServerStatus::State::BadAddress));
+        finish(ServerStatus::withState(ServerStatus::State::BadAddress));
         return;
     }
     openSocket(*found);
@@ -208,7 +202,7 @@ void ServerQuery::Private::resend() {
 bool ServerQuery::Private::endOnTrouble(Trouble trouble) {
     switch (trouble) {
         case Trouble::PortClosed:
-            finish(withState(ServerStatus::State::Refused));
+            finish(ServerStatus::withState(ServerStatus::State::Refused));
             return true;
         case Trouble::Unreachable:
             finish(conversation->onTimeout());  // no reply can come now
@@ -240,7 +234,7 @@ void ServerQuery::Private::readDatagrams() {
 void ServerQuery::Private::onDeadline() {
     if (running) {
         finish(conversation ? conversation->onTimeout()
-                            : withState(ServerStatus::State::NotAnswering));
+                            : ServerStatus::withState(ServerStatus::State::NotAnswering));
     }
 }
 

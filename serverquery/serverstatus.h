@@ -22,6 +22,13 @@ struct ServerStatus {
     int players = 0;
     int maxPlayers = 0;
     QList<PlayerRow> rows;
+
+    // A status that says nothing but its state: how every failed query ends.
+    static ServerStatus withState(State state) {
+        ServerStatus status;
+        status.state = state;
+        return status;
+    }
 };
 
 }  // namespace tamarin

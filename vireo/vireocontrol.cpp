@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "common/numbers.h"
+#include "common/ports.h"
 #include "common/steps.h"
 #include "common/variants.h"
 #include "vireo/gamecatalog.h"
@@ -18,8 +19,6 @@ namespace tamarin {
 namespace {
 
 constexpr const char* kVersion = "1.0";
-constexpr int kLowestPort = 1;
-constexpr int kHighestPort = 65535;
 
 // Where things sit, in twips, so the layout follows the screen's resolution like the window does.
 constexpr int kMarginTwips = 90;
@@ -41,12 +40,15 @@ const QColor kSeparator(0x3a, 0x44, 0x56);
 const QColor kOnline(0x7c, 0xd9, 0x92);
 const QColor kTrouble(0xf0, 0x9a, 0x6a);
 
-qint32 portFromText(const QString& text) {
-    const qint32 port = wholeText32(text);
-    if (port < kLowestPort || port > kHighestPort) {
+qint32 checkedPort(qint32 port) {
+    if (!isPortNumber(port)) {
         throw StepFailure("the port must be a whole number from 1 to 65535");
     }
     return port;
+}
+
+qint32 portFromText(const QString& text) {
+    return checkedPort(wholeText32(text));
 }
 
 // An IPv6 address written bare would run into the port ("::1:27960"); it takes brackets, as in
@@ -58,13 +60,6 @@ QString hostForDisplay(const QString& host) {
     return host;
 }
 
-qint32 checkedPort(qint32 port) {
-    if (port < kLowestPort || port > kHighestPort) {
-        throw StepFailure("the port must be a whole number from 1 to 65535");
-    }
-    return port;
-}
-
 }  // namespace
 
 VireoControl::VireoControl(TwipsScale scale, contract::StoredProperties stored,
@@ -72,7 +67,7 @@ VireoControl::VireoControl(TwipsScale scale, contract::StoredProperties stored,
     : StatusControl(scale, parent),
       stored_(stored),
       store_(store),
-      expandedHight_(stored.expandedHight) {
+      expandedHeight_(stored.expandedHight) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setContextMenuPolicy(Qt::DefaultContextMenu);
     writeDefaultCatalogue();
@@ -133,7 +128,7 @@ double VireoControl::drawnHeightTwips() const {
         return collapsed;
     }
     // The property keeps whatever was written; only what we draw is kept sane.
-    return std::clamp(double(expandedHight_), collapsed, double(kMaxHeightTwips));
+    return std::clamp(double(expandedHeight_), collapsed, double(kMaxHeightTwips));
 }
 
 int VireoControl::visibleRowCount() const {
@@ -200,7 +195,7 @@ QVariant VireoControl::getOwn(dispid::DispId id) {
         case dispid::Details:
             return details_;
         case dispid::ExpandedHight:
-            return expandedHight_;
+            return expandedHeight_;
         default:
             throw StepFailure("the control has no such property");
     }
@@ -230,7 +225,7 @@ void VireoControl::putOwn(dispid::DispId id, const QVariant& value) {
             setDetails(variantToBool(value));
             return;
         case dispid::ExpandedHight:
-            setExpandedHight(variantToInt32(value));
+            setExpandedHeight(variantToInt32(value));
             return;
         default:
             throw StepFailure("the control has no such property");
@@ -317,8 +312,8 @@ void VireoControl::setDetails(bool details) {
     update();
 }
 
-void VireoControl::setExpandedHight(qint32 twips) {
-    expandedHight_ = twips;
+void VireoControl::setExpandedHeight(qint32 twips) {
+    expandedHeight_ = twips;
     applyOwnHeight();
     update();
 }

@@ -79,7 +79,7 @@ class VireoControl : public StatusControl {
     void restartRefreshTimer();
     void requerySoon();
     void setDetails(bool details);
-    void setExpandedHight(qint32 twips);
+    void setExpandedHeight(qint32 twips);
     void applyOwnHeight();
     void placeDetailsButton();
     void labelDetailsButton();
@@ -103,7 +103,7 @@ class VireoControl : public StatusControl {
     QString gameKey_;
     QString gameName_;
     bool details_ = true;
-    qint32 expandedHight_ = 0;
+    qint32 expandedHeight_ = 0;
 
     ServerStatus status_;
     // The last good answer is still shown, though the latest query went unanswered.
