@@ -67,13 +67,9 @@ QStringList names(const ServerStatus& status) {
 TEST_F(ServerQueryTest, Quake3ServerIsShownAsItAnswered) {
     FakeQuake3Server server;
     const ServerStatus status = run(server, QueryProtocol::Quake3);
+    // The fields themselves are the parser's tests; here, that the socket path delivers them.
     EXPECT_EQ(status.state, State::Online);
-    EXPECT_EQ(status.name, u"Fake Arena"_qs);
-    EXPECT_EQ(status.map, u"q3dm17"_qs);
-    EXPECT_EQ(status.players, 2);
-    EXPECT_EQ(status.maxPlayers, 16);
     EXPECT_EQ(names(status), (QStringList{u"Visor"_qs, u"Sarge"_qs}));
-    EXPECT_EQ(status.rows[1].ping, 999);
     EXPECT_EQ(server.requests().size(), 1);
 }
 

@@ -39,9 +39,6 @@ TEST_F(VireoLiveTest, ShowsWhatAQuake3ServerSaid) {
     ASSERT_TRUE(waitForState(State::Online));
     EXPECT_LT(clock.elapsed(), 1000);
     EXPECT_EQ(control.status().name, "Fake Arena");
-    EXPECT_EQ(control.status().map, "q3dm17");
-    ASSERT_EQ(control.status().rows.size(), 2);
-    EXPECT_EQ(control.status().rows.at(0).name, "Visor");
     EXPECT_EQ(control.stateText(), "online");
 }
 
