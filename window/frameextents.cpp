@@ -36,8 +36,11 @@ FrameExtents::FrameExtents(QWidget* window, std::function<void()> changed)
     : QObject(window), window_(window), changed_(std::move(changed)) {
 #ifdef TAMARIN_HAVE_XCB
     auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    // Some platforms (offscreen among them) answer as X11 without a connection to a server.
     if (auto* x11 = app ? app->nativeInterface<QNativeInterface::QX11Application>() : nullptr) {
         connection_ = x11->connection();
+    }
+    if (connection_ != nullptr) {
         atom_ = frameExtentsAtom(connection_);
     }
 #endif
