@@ -7,102 +7,86 @@
 #include <QTest>
 
 #include "platform/qtdesktop.h"
+#include "tests/support/fakecontrol.h"
 #include "tests/support/memorystore.h"
-#include "vireo/vireocontrol.h"
 #include "window/frmMain.h"
 
 // On a real X server with a window manager: the window's outer height, frame included, ends
-// 450 twips below the preview once the frame is known, and follows every re-layout.
+// 450 twips below the preview once the frame is known, and follows every re-layout. The height is
+// measured as the X server has it, not as Qt reports it: the client window's height plus the
+// frame's top and bottom as the window manager publishes them, in the window's logical pixels.
 namespace tamarin {
 
 namespace {
+
+double serverOuterPixels(const QWidget& window) {
+    QProcess shell;
+    shell.start(
+        "sh",
+        {"-c", QString("xwininfo -id %1; xprop -id %1 _NET_FRAME_EXTENTS").arg(window.winId())});
+    shell.waitForFinished(5000);
+    const auto found = QRegularExpression("Height: (\\d+).*= \\d+, \\d+, (\\d+), (\\d+)",
+                                          QRegularExpression::DotMatchesEverythingOption)
+                           .match(QString::fromLatin1(shell.readAllStandardOutput()));
+    const int sum =
+        found.captured(1).toInt() + found.captured(2).toInt() + found.captured(3).toInt();
+    return found.hasMatch() ? sum / window.devicePixelRatioF() : -1.0;
+}
+
+// Waits (bounded) until the window manager has put its frame around the window.
+bool waitForFrame(QWidget& window) {
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 10000) {
+        QTest::qWait(50);
+        if (serverOuterPixels(window) > 0) {
+            QTest::qWait(200);  // let the window react to the frame it now has
+            return true;
+        }
+    }
+    return false;
+}
 
 int expectedOuterPixels(const frmMain& window, const StatusControl& control) {
     const TwipsScale scale = window.scale();
     return scale.toPixelsY(scale.toTwipsY(control.y()) + scale.toTwipsY(control.height()) + 450);
 }
 
-// The outer height as the X server and the window manager see it, not as Qt reports it: the
-// client window's height plus the top and bottom frame extents the window manager publishes, both
-// in device pixels, in the window's logical pixels.
-double serverOuterPixels(const QWidget& window) {
-    const QString id = QString::number(window.winId());
-    auto run = [](const QString& program, const QStringList& arguments) {
-        QProcess process;
-        process.start(program, arguments);
-        process.waitForFinished(5000);
-        return QString::fromLatin1(process.readAllStandardOutput());
-    };
-    const auto height = QRegularExpression("Height: (\\d+)").match(run("xwininfo", {"-id", id}));
-    const auto extents = QRegularExpression("= (\\d+), (\\d+), (\\d+), (\\d+)")
-                             .match(run("xprop", {"-id", id, "_NET_FRAME_EXTENTS"}));
-    if (!height.hasMatch() || !extents.hasMatch()) {
-        return -1;
-    }
-    const int device =
-        height.captured(1).toInt() + extents.captured(3).toInt() + extents.captured(4).toInt();
-    return device / window.devicePixelRatioF();
-}
-
-// Exact; at a scale above 1 Qt's rounding of the client height may cost one device pixel.
-void expectOuterHeight(const frmMain& window, const StatusControl& control) {
-    const double ratio = window.devicePixelRatioF();
-    EXPECT_NEAR(serverOuterPixels(window), expectedOuterPixels(window, control),
-                ratio > 1.0 ? 1.0 / ratio + 1e-9 : 0.0);
-}
-
-// Waits (bounded) until the window manager has framed the window and published the frame.
-bool waitForFrame(QWidget& window) {
-    if (!QTest::qWaitForWindowExposed(&window, 10000)) {
-        return false;
-    }
-    QElapsedTimer clock;
-    clock.start();
-    while (serverOuterPixels(window) < 0 && clock.elapsed() < 10000) {
-        QTest::qWait(50);
-    }
-    QTest::qWait(300);  // let the window react to the frame it now has
-    return serverOuterPixels(window) > 0;
-}
-
 }  // namespace
 
-// Launched as the tool is on a desktop: a complete stored set, so start-up runs Step 1 (seven
-// players) before the window is first shown.
+// Launched with a complete stored set, start-up runs Step 1 (seven players) before the first show.
 TEST(OuterHeight, TheFramedWindowEndsFourHundredFiftyTwipsBelowThePreview) {
     MemoryStore store;
     store.seed("Vireo", "Config", "ServerCount", "0");
     store.seed("Vireo", "Config", "GameList", "a");
-    store.seed("Vireo", "a", "GameName", "Alpha");
-    const QStringList stored = {"Game=0",     "Players=7",  "IP=127.0.0.1",
-                                "Port=27015", "Refresh=30", "Details=1"};
-    for (const QString& value : stored) {
-        store.seed("Tamarin", "LastServer", value.section('=', 0, 0), value.section('=', 1));
+    for (const QString& stored :
+         QString("Game=0 Players=7 IP=127.0.0.1 Port=27015 Refresh=30 Details=1").split(' ')) {
+        store.seed("Tamarin", "LastServer", stored.section('=', 0, 0), stored.section('=', 1));
     }
     QtDesktop desktop;
-    StatusControl* control = nullptr;
-    frmMain window(store, desktop, [&](TwipsScale scale, QWidget* parent) {
-        control = new VireoControl(scale, {}, store, parent);
+    FakeControl* control = nullptr;
+    frmMain window(store, desktop, [&control](TwipsScale scale, QWidget* parent) {
+        control = new FakeControl(scale, parent);
         return control;
     });
     window.show();
     ASSERT_TRUE(waitForFrame(window)) << "no window manager frame appeared";
-    expectOuterHeight(window, *control);
+    // Exact; at a fractional scale Qt's rounding of the client height may cost a device pixel.
+    const double slack = window.devicePixelRatioF() > 1.0 ? 1.0 / window.devicePixelRatioF() : 0;
+    EXPECT_NEAR(serverOuterPixels(window), expectedOuterPixels(window, *control), slack + 1e-9);
 
-    // A window manager may re-decorate a window at any time (a new theme, a restart): the window
-    // follows the frame it is given, here a title bar 18 pixels taller.
-    const QString id = QString::number(window.winId());
-    QProcess::execute("xprop", {"-id", id, "-f", "_NET_FRAME_EXTENTS", "32c", "-set",
-                                "_NET_FRAME_EXTENTS", "1,1,38,1"});
-    QTest::qWait(300);
-    expectOuterHeight(window, *control);
+    // The window manager may re-decorate the window at any time (a new theme): it follows.
+    QProcess::execute("xprop", {"-id", QString::number(window.winId()), "-f", "_NET_FRAME_EXTENTS",
+                                "32c", "-set", "_NET_FRAME_EXTENTS", "1,1,38,1"});
+    QTest::qWait(200);
+    EXPECT_NEAR(serverOuterPixels(window), expectedOuterPixels(window, *control), slack + 1e-9);
 
     for (const char* players : {"20", "5", "0"}) {
         window.findChild<QComboBox*>("cboPlayers")->setEditText(players);
         window.ArrangePreview();
-        QTest::qWait(200);
-        SCOPED_TRACE(players);
-        expectOuterHeight(window, *control);
+        QTest::qWait(150);
+        EXPECT_NEAR(serverOuterPixels(window), expectedOuterPixels(window, *control), slack + 1e-9)
+            << players;
         EXPECT_EQ(window.findChild<QWidget*>("txtHTML")->geometry(), control->geometry());
     }
 }
