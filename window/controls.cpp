@@ -3,6 +3,7 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QScopedValueRollback>
 #include <QSignalBlocker>
 #include <QStyleOptionButton>
 #include <QStylePainter>
@@ -145,21 +146,58 @@ SnippetBox::SnippetBox(QWidget* parent) : QPlainTextEdit(parent) {
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setTabChangesFocus(true);
+    connect(document(), &QTextDocument::contentsChange, this, &SnippetBox::followEdit);
 }
 
 void SnippetBox::setSnippet(const QString& text) {
-    QString shown = text;
-    setPlainText(shown.replace(kCrLf, kLf));
+    {
+        const QScopedValueRollback<bool> quiet(setting_, true);
+        setPlainText(QString(text).replace(kCrLf, kLf));
+    }
+    text_ = text;
+    mapPositions();
 }
 
-QString SnippetBox::snippet() const {
-    return toPlainText().replace(kLf, kCrLf);
+void SnippetBox::mapPositions() {
+    starts_.clear();
+    for (qsizetype i = 0; i < text_.size(); ++i) {
+        starts_.append(i);
+        if (text_.at(i) == u'\r' && text_.mid(i, 2) == kCrLf) {
+            ++i;
+        }
+    }
+    starts_.append(text_.size());
+}
+
+qsizetype SnippetBox::startOf(int position) const {
+    return starts_.value(qBound(0, position, int(starts_.size()) - 1));
+}
+
+QString SnippetBox::shownText(int from, int to) const {
+    QTextCursor cursor(document());
+    cursor.setPosition(qBound(0, from, document()->characterCount() - 1));
+    cursor.setPosition(qBound(0, to, document()->characterCount() - 1), QTextCursor::KeepAnchor);
+    return cursor.selectedText().replace(QChar::ParagraphSeparator, kCrLf);
+}
+
+void SnippetBox::followEdit(int position, int removed, int added) {
+    if (setting_) {
+        return;
+    }
+    const QString inserted = shownText(position, position + added);
+    text_.replace(startOf(position), startOf(position + removed) - startOf(position), inserted);
+    mapPositions();
+    if (starts_.size() != document()->characterCount()) {
+        // An edit reported in a way that cannot be followed: the box's own text is all there is.
+        text_ = shownText(0, document()->characterCount() - 1);
+        mapPositions();
+    }
 }
 
 void SnippetBox::selectAllText() {
     QTextCursor cursor(document());
     cursor.setPosition(0);
-    cursor.setPosition(toPlainText().length(), QTextCursor::KeepAnchor);
+    cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
     setTextCursor(cursor);
 }
 
@@ -173,7 +211,9 @@ void SnippetBox::changeEvent(QEvent* event) {
 
 QMimeData* SnippetBox::createMimeDataFromSelection() const {
     auto* data = new QMimeData;
-    data->setText(textCursor().selection().toPlainText().replace(kLf, kCrLf));
+    const QTextCursor cursor = textCursor();
+    const qsizetype from = startOf(cursor.selectionStart());
+    data->setText(text_.mid(from, startOf(cursor.selectionEnd()) - from));
     return data;
 }
 

@@ -85,8 +85,11 @@ class DetailsCheckBox : public QCheckBox {
     void nextCheckState() override;
 };
 
-// The snippet box. The snippet's lines end in CR LF; Qt's text widgets keep their own line breaks,
-// so the box shows the lines and hands CR LF line ends back to the clipboard and drags.
+// The snippet box. It keeps the text it is given as its own value, exactly: a text widget would
+// take a value's line or paragraph separator for a line break and hand a no-break space back as a
+// plain one. The box shows each CR LF as a line break and every other character as one position,
+// so any stretch of what it shows maps back onto the exact text; copies and drags are served from
+// that, and the user's edits are folded into it.
 class SnippetBox : public QPlainTextEdit {
     Q_OBJECT
 
@@ -94,13 +97,23 @@ class SnippetBox : public QPlainTextEdit {
     explicit SnippetBox(QWidget* parent = nullptr);
 
     void setSnippet(const QString& text);
-    // The text as CR LF text, as it was set.
-    QString snippet() const;
+    // The text exactly as it was set, with whatever the user has typed into the box since.
+    QString snippet() const { return text_; }
     void selectAllText();
 
   protected:
     QMimeData* createMimeDataFromSelection() const override;
     void changeEvent(QEvent* event) override;
+
+  private:
+    void followEdit(int position, int removed, int added);
+    void mapPositions();
+    qsizetype startOf(int position) const;
+    QString shownText(int from, int to) const;  // what the box shows there, line breaks as CR LF
+
+    QString text_;
+    QList<qsizetype> starts_ = {0};  // where each position of the box starts in text_, and its end
+    bool setting_ = false;
 };
 
 }  // namespace tamarin

@@ -5,6 +5,7 @@
 #include <QScreen>
 
 #include "common/steps.h"
+#include "window/frameextents.h"
 #include "window/texts.h"
 
 // The artwork is compiled into this library; a static library's resources must be registered.
@@ -59,6 +60,7 @@ frmMain::frmMain(SettingsStore& store, Desktop& desktop, const ControlFactory& m
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFixedSize(scale_.toPixelsX(kClientWidth), scale_.toPixelsY(kClientHeight));
+    frame_ = new FrameExtents(this, [this] { applyOuterHeight(); });
     createControls(makeControl);
     applyLook();
     setTabOrder();
@@ -190,11 +192,19 @@ void frmMain::applyOuterHeight() {
     if (requestedOuterTwips_ <= 0.0) {
         return;
     }
-    const int frameExtra = frameGeometry().height() - geometry().height();
-    const int clientHeight = qMax(1, scale_.toPixelsY(requestedOuterTwips_) - frameExtra);
+    const int clientHeight = qMax(1, scale_.toPixelsY(requestedOuterTwips_) - frameHeight());
     if (clientHeight != height()) {
         setFixedHeight(clientHeight);
     }
+}
+
+int frmMain::frameHeight() const {
+    if (const std::optional<int> published = frame_->verticalPixels()) {
+        return qRound(*published / devicePixelRatioF());
+    }
+    // Without the window manager's word (no frame yet, or not on X11) Qt's measure is all there
+    // is; a frame never makes the window smaller than what it frames.
+    return qMax(0, frameGeometry().height() - geometry().height());
 }
 
 }  // namespace tamarin

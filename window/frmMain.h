@@ -14,6 +14,8 @@
 
 namespace tamarin {
 
+class FrameExtents;
+
 // The tool's one window. It owns every piece of run-time state: its controls, GameKeys and the
 // preview control Vireo. Controls carry their names as object names, so tests find them by name.
 class frmMain : public QWidget {
@@ -76,6 +78,7 @@ class frmMain : public QWidget {
     void fitWindowToPreview();
     void setOuterHeightTwips(double twips);
     void applyOuterHeight();
+    int frameHeight() const;  // the window manager's frame, top and bottom together, in pixels
 
     QString lastServer(const char* key, const QString& defaultValue) const;
 
@@ -112,6 +115,7 @@ class frmMain : public QWidget {
     bool gameKeysHeld_ = false;
 
     double requestedOuterTwips_ = 0.0;
+    FrameExtents* frame_ = nullptr;
     bool unloaded_ = false;
     bool shownOnce_ = false;
 };

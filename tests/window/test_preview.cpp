@@ -125,6 +125,24 @@ TEST_F(Preview, StepOneOnTheSnippetSideSelectsAllOfItTheToggleDoesNot) {
     EXPECT_TRUE(txtHTML()->snippet().endsWith("</a>\r\n"));
 }
 
+// Characters that a text widget would take for line breaks or blanks stay as they were built, in
+// the box and in what the user copies, and the selection still covers all of it.
+TEST_F(Preview, TheBoxAndTheClipboardHoldExactlyTheBuiltText) {
+    const QString value = QString::fromUtf8("a\u2028b\u2029c\u00a0d\r\ne\nf\rg\uFDD0h");
+    store.seed("Vireo", "b", "GameType", "hl");
+    control->props[dispid::Version] = value;
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    step2();
+    step1();  // five players: 1740 twips, 116 pixels
+    const QString built =
+        QString(kWorkedExample).replace("118px", "116px").replace("\"1.0\"", '"' + value + '"');
+    EXPECT_EQ(txtHTML()->snippet(), built);
+    EXPECT_EQ(txtHTML()->textCursor().selectionEnd(), txtHTML()->document()->characterCount() - 1);
+    txtHTML()->copy();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), built);
+}
+
 TEST_F(Preview, ThePlayersCountSetsTheExpandedHeightAndTheLayoutFollows) {
     const struct {
         const char* players;
