@@ -340,7 +340,7 @@ QString IniDocument::toText() const {
     return text;
 }
 
-std::optional<QString> IniDocument::value(QStringView section, QStringView key) const {
+std::optional<QString> IniDocument::value(const QString& section, const QString& key) const {
     const qsizetype index = lastLineOf(section, key);
     return index < 0 ? std::nullopt : std::optional(lines_[index].value);
 }
@@ -348,10 +348,13 @@ std::optional<QString> IniDocument::value(QStringView section, QStringView key) 
 void IniDocument::setValue(const QString& section, const QString& key, const QString& text) {
     if (const qsizetype index = lastLineOf(section, key); index >= 0) {
         lines_[index] = valueLine(section, key, text);
-    } else if (const qsizetype last = lastLineInSection(section); last >= 0) {
-        lines_.insert(last + 1, valueLine(section, key, text));
-    } else {
+    } else if (const qsizetype last = lastLineInSection(section); last < 0) {
         appendSection(section, key, text);
+    } else if (last == lines_.size() - 1) {
+        appendLine(valueLine(section, key, text));
+    } else {
+        lines_.insert(last + 1, valueLine(section, key, text));
+        indexed_ = false;
     }
 }
 
@@ -360,34 +363,56 @@ IniDocument::Line IniDocument::valueLine(const QString& section, const QString& 
     return {escapeName(key, true) + u'=' + formatValue(text), Kind::Value, section, key, text};
 }
 
-qsizetype IniDocument::lastLineOf(QStringView section, QStringView key) const {
-    for (qsizetype i = lines_.size() - 1; i >= 0; --i) {
+void IniDocument::buildIndex() const {
+    valueLines_.clear();
+    sectionEnds_.clear();
+    for (qsizetype i = 0; i < lines_.size(); ++i) {
         const Line& line = lines_[i];
-        if (line.kind == Kind::Value && line.section == section && line.key == key) {
-            return i;
+        if (line.kind == Kind::Value) {
+            valueLines_.insert({*line.section, line.key}, i);
+        }
+        if (line.kind != Kind::Other) {
+            sectionEnds_.insert(*line.section, i);
         }
     }
-    return -1;
+    indexed_ = true;
+}
+
+// Appending moves no other line, so the index stays right and only learns the new line.
+void IniDocument::appendLine(Line line) {
+    lines_.append(std::move(line));
+    const Line& added = lines_.back();
+    if (!indexed_ || added.kind == Kind::Other) {
+        return;
+    }
+    if (added.kind == Kind::Value) {
+        valueLines_.insert({*added.section, added.key}, lines_.size() - 1);
+    }
+    sectionEnds_.insert(*added.section, lines_.size() - 1);
+}
+
+qsizetype IniDocument::lastLineOf(const QString& section, const QString& key) const {
+    if (!indexed_) {
+        buildIndex();
+    }
+    return valueLines_.value({section, key}, -1);
 }
 
 // The last header or value of the section's last appearance: new keys go right after it, so
 // that comments and blank lines that follow the section stay after it.
-qsizetype IniDocument::lastLineInSection(QStringView section) const {
-    for (qsizetype i = lines_.size() - 1; i >= 0; --i) {
-        const Line& line = lines_[i];
-        if (line.kind != Kind::Other && line.section == section) {
-            return i;
-        }
+qsizetype IniDocument::lastLineInSection(const QString& section) const {
+    if (!indexed_) {
+        buildIndex();
     }
-    return -1;
+    return sectionEnds_.value(section, -1);
 }
 
 void IniDocument::appendSection(const QString& section, const QString& key, const QString& text) {
     if (!lines_.isEmpty() && !QStringView(lines_.back().text).trimmed().isEmpty()) {
-        lines_.append(Line{});
+        appendLine(Line{});
     }
-    lines_.append(Line{headerLine(section), Kind::Section, section, {}, {}});
-    lines_.append(valueLine(section, key, text));
+    appendLine(Line{headerLine(section), Kind::Section, section, {}, {}});
+    appendLine(valueLine(section, key, text));
 }
 
 }  // namespace tamarin
