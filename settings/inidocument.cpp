@@ -31,6 +31,7 @@
 // '[', ';' or '#' at the start. A '%' that does not start such an escape is read as itself.
 #include "settings/inidocument.h"
 
+#include <QStringDecoder>
 #include <algorithm>
 #include <utility>
 
@@ -286,6 +287,35 @@ QString headerLine(const QString& section) {
 
 }  // namespace
 
+// Each line on its own: one stray byte in a file written by hand in an older editor costs only
+// the look of its own line, every other value reads as written, and a save writes that line back
+// as the same characters in UTF-8. Latin-1 gives every byte a character, so nothing is lost.
+QString IniDocument::decode(const QByteArray& bytes) {
+    const auto flags =
+        QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom;
+    QStringDecoder whole(QStringConverter::Utf8, flags);
+    QString text = whole.decode(bytes);
+    if (!whole.hasError()) {
+        return text;
+    }
+    text.clear();
+    const QList<QByteArray> lines = bytes.split('\n');
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        QStringDecoder decoder(QStringConverter::Utf8, flags);
+        const QString decoded = decoder.decode(lines[i]);
+        text += (i > 0 ? QStringLiteral("\n") : QString()) +
+                (decoder.hasError() ? QString::fromLatin1(lines[i]) : decoded);
+    }
+    return text;
+}
+
+QList<std::pair<QString, QString>> IniDocument::addresses() const {
+    if (!indexed_) {
+        buildIndex();
+    }
+    return valueLines_.keys();
+}
+
 IniDocument IniDocument::fromText(QStringView text) {
     if (text.startsWith(QChar(0xFEFF))) {
         text = text.mid(1);
@@ -366,14 +396,28 @@ IniDocument::Line IniDocument::valueLine(const QString& section, const QString& 
 void IniDocument::buildIndex() const {
     valueLines_.clear();
     sectionEnds_.clear();
+    valueLines_.reserve(lines_.size());
+    // A section's end is noted once per run of its lines, not at every line.
+    const Line* runStart = nullptr;
+    qsizetype runEnd = -1;
     for (qsizetype i = 0; i < lines_.size(); ++i) {
         const Line& line = lines_[i];
+        if (line.kind == Kind::Other) {
+            continue;
+        }
         if (line.kind == Kind::Value) {
             valueLines_.insert({*line.section, line.key}, i);
         }
-        if (line.kind != Kind::Other) {
-            sectionEnds_.insert(*line.section, i);
+        if (runStart != nullptr && runStart->section != line.section) {
+            sectionEnds_.insert(*runStart->section, runEnd);
         }
+        if (runStart == nullptr || runStart->section != line.section) {
+            runStart = &line;
+        }
+        runEnd = i;
+    }
+    if (runStart != nullptr) {
+        sectionEnds_.insert(*runStart->section, runEnd);
     }
     indexed_ = true;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QHash>
 #include <QList>
 #include <QString>
@@ -15,6 +16,11 @@ class IniDocument {
   public:
     static IniDocument fromText(QStringView text);
     QString toText() const;
+    // The text of a file's bytes: each line of UTF-8 as UTF-8, any other line as Latin-1.
+    static QString decode(const QByteArray& bytes);
+
+    // Every section and key that has a value, each once, in no particular order.
+    QList<std::pair<QString, QString>> addresses() const;
 
     // The text of the last line that gives this key in a section of this name, if any.
     std::optional<QString> value(const QString& section, const QString& key) const;

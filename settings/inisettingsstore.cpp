@@ -10,7 +10,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <QStringDecoder>
 #include <QTimer>
 #include <atomic>
 #include <cerrno>
@@ -80,28 +79,6 @@ bool isUsableApplicationName(const QString& application) {
            !application.contains(QChar(0));
 }
 
-// Each line on its own: a line of UTF-8 as UTF-8, any other line as Latin-1, which gives every
-// byte a character. So one stray byte costs nothing but the look of its own line, and a save
-// writes that line back as the same characters in UTF-8.
-QString decodeLines(const QByteArray& bytes) {
-    const auto flags =
-        QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom;
-    QStringDecoder whole(QStringConverter::Utf8, flags);
-    QString text = whole.decode(bytes);
-    if (!whole.hasError()) {
-        return text;
-    }
-    text.clear();
-    const QList<QByteArray> lines = bytes.split('\n');
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        QStringDecoder decoder(QStringConverter::Utf8, flags);
-        const QString decoded = decoder.decode(lines[i]);
-        text += (i > 0 ? QStringLiteral("\n") : QString()) +
-                (decoder.hasError() ? QString::fromLatin1(lines[i]) : decoded);
-    }
-    return text;
-}
-
 // Only a regular file is opened: a directory, a pipe or a device in the file's place counts as
 // unreadable (a pipe would block the read for ever). The size and identity are taken from the
 // opened file, so that a save by another instance that replaces the file meanwhile cannot cut
@@ -125,7 +102,7 @@ SettingsFile readSettingsFile(const QString& path) {
     if (!complete || bytes.contains('\0')) {
         return {FileState::Unreadable, {}, identityOf(info)};
     }
-    return {FileState::Readable, decodeLines(bytes), identityOf(info)};
+    return {FileState::Readable, IniDocument::decode(bytes), identityOf(info)};
 }
 
 QString freeSetAsidePath(const QString& path) {
@@ -312,7 +289,7 @@ QString IniSettingsStore::get(const QString& application, const QString& section
 
 bool IniSettingsStore::holdsAnything(const QString& application) const {
     const QString path = fileFor(application);
-    return !path.isEmpty() && readSettingsFile(path).state != FileState::Absent;
+    return !path.isEmpty() && parsed(path) != nullptr;
 }
 
 void IniSettingsStore::save(const QString& application, const QString& section, const QString& key,

@@ -36,16 +36,14 @@ void frmMain::LoadGameList() {
         }
         GameKeys = splitGameList(vireoValue(store_, config, "GameList"));
     });
-    // A game number beyond the keys adds no entry, so the loop ends with the keys.
+    // A game number beyond the keys adds no entry, so the loop ends with the keys. The names
+    // go into the list together, each carrying its game number.
     const int last = qMin<int>(count, int(GameKeys.size()) - 1);
+    QList<std::pair<QString, int>> entries;
     for (int i = 0; i <= last; ++i) {
-        int position = -1;
-        runStep(
-            [&] { position = cboGame->addSorted(vireoValue(store_, GameKeys[i], "GameName")); });
-        if (position >= 0) {
-            runStep([&] { cboGame->setItemData(position, i); });
-        }
+        runStep([&] { entries.append({vireoValue(store_, GameKeys[i], "GameName"), i}); });
     }
+    runStep([&] { cboGame->addAllSorted(entries); });
 }
 
 void frmMain::cmdReload_Click() {
