@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <cerrno>
 #include <cstring>
 
@@ -48,17 +49,25 @@ int writeAll(int fd, const QByteArray& bytes) {
     return 0;
 }
 
-// The new file keeps the old one's permissions; a first file gets the usual ones.
+// A new name beside the target, created here and now, so that nothing else writes to it. The
+// mode asked for passes through the umask, as for any new file.
+int createTemporary(const QByteArray& target, QByteArray& name) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = target + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) {
+            return fd;
+        }
+    }
+    return -1;
+}
+
+// The new file keeps the old one's permissions.
 void copyPermissions(int fd, const QByteArray& target) {
     struct stat old {};
-    const mode_t mode = ::stat(target.constData(), &old) == 0 ? (old.st_mode & 07777) : 0666;
-    if (mode != 0666) {
-        [[maybe_unused]] const int ignored = ::fchmod(fd, mode);
-        return;
+    if (::stat(target.constData(), &old) == 0) {
+        [[maybe_unused]] const int ignored = ::fchmod(fd, old.st_mode & 07777);
     }
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    [[maybe_unused]] const int ignored = ::fchmod(fd, 0666 & ~mask);
 }
 
 // A full disk may show only when the data is flushed or the file closed, so both are checked:
@@ -87,8 +96,8 @@ void replaceFileAtomically(const QString& path, const QByteArray& bytes,
                            const std::function<void()>& beforeReplace) {
     const QString target = finalTarget(path);
     const QByteArray encoded = QFile::encodeName(target);
-    QByteArray temporary = encoded + ".XXXXXX";
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    QByteArray temporary;
+    const int fd = createTemporary(encoded, temporary);
     if (fd < 0) {
         failWith(target, "creating a temporary file", errno);
     }

@@ -275,6 +275,16 @@ TEST_F(IniStore, ASaveOnAFullDiskFailsAndLeavesTheFileAsItWas) {
     }
 }
 
+TEST_F(IniStore, ARefusedSaveLeavesAnUnreadableFileWhereItWas) {
+    writeFile(kVireo, QByteArray("[Config]\0", 9));
+    {
+        FileSizeLimit full(4);
+        EXPECT_THROW(store.save(kVireo, "Config", "k", "longer than four bytes"), StepFailure);
+    }
+    EXPECT_EQ(bytesOf(store.fileFor(kVireo)), QByteArray("[Config]\0", 9));
+    EXPECT_EQ(entries(kVireo), QStringList{"Vireo.ini"});
+}
+
 // A real full file system: nothing free, or one page free for a file of three.
 TEST_F(IniStore, ASaveOnAFullFileSystemFailsAndLeavesTheFileAsItWas) {
     for (const int freePages : {0, 1}) {
