@@ -31,6 +31,7 @@
 // '[', ';' or '#' at the start. A '%' that does not start such an escape is read as itself.
 #include "settings/inidocument.h"
 
+#include <QStringDecoder>
 #include <algorithm>
 #include <utility>
 
@@ -286,6 +287,35 @@ QString headerLine(const QString& section) {
 
 }  // namespace
 
+// Each line on its own: one stray byte in a file written by hand in an older editor costs only
+// the look of its own line, every other value reads as written, and a save writes that line back
+// as the same characters in UTF-8. Latin-1 gives every byte a character, so nothing is lost.
+QString IniDocument::decode(const QByteArray& bytes) {
+    const auto flags =
+        QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom;
+    QStringDecoder whole(QStringConverter::Utf8, flags);
+    QString text = whole.decode(bytes);
+    if (!whole.hasError()) {
+        return text;
+    }
+    text.clear();
+    const QList<QByteArray> lines = bytes.split('\n');
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        QStringDecoder decoder(QStringConverter::Utf8, flags);
+        const QString decoded = decoder.decode(lines[i]);
+        text += (i > 0 ? QStringLiteral("\n") : QString()) +
+                (decoder.hasError() ? QString::fromLatin1(lines[i]) : decoded);
+    }
+    return text;
+}
+
+QList<std::pair<QString, QString>> IniDocument::addresses() const {
+    if (!indexed_) {
+        buildIndex();
+    }
+    return valueLines_.keys();
+}
+
 IniDocument IniDocument::fromText(QStringView text) {
     if (text.startsWith(QChar(0xFEFF))) {
         text = text.mid(1);
@@ -340,7 +370,7 @@ QString IniDocument::toText() const {
     return text;
 }
 
-std::optional<QString> IniDocument::value(QStringView section, QStringView key) const {
+std::optional<QString> IniDocument::value(const QString& section, const QString& key) const {
     const qsizetype index = lastLineOf(section, key);
     return index < 0 ? std::nullopt : std::optional(lines_[index].value);
 }
@@ -348,10 +378,13 @@ std::optional<QString> IniDocument::value(QStringView section, QStringView key) 
 void IniDocument::setValue(const QString& section, const QString& key, const QString& text) {
     if (const qsizetype index = lastLineOf(section, key); index >= 0) {
         lines_[index] = valueLine(section, key, text);
-    } else if (const qsizetype last = lastLineInSection(section); last >= 0) {
-        lines_.insert(last + 1, valueLine(section, key, text));
-    } else {
+    } else if (const qsizetype last = lastLineInSection(section); last < 0) {
         appendSection(section, key, text);
+    } else if (last == lines_.size() - 1) {
+        appendLine(valueLine(section, key, text));
+    } else {
+        lines_.insert(last + 1, valueLine(section, key, text));
+        indexed_ = false;
     }
 }
 
@@ -360,34 +393,70 @@ IniDocument::Line IniDocument::valueLine(const QString& section, const QString& 
     return {escapeName(key, true) + u'=' + formatValue(text), Kind::Value, section, key, text};
 }
 
-qsizetype IniDocument::lastLineOf(QStringView section, QStringView key) const {
-    for (qsizetype i = lines_.size() - 1; i >= 0; --i) {
+void IniDocument::buildIndex() const {
+    valueLines_.clear();
+    sectionEnds_.clear();
+    valueLines_.reserve(lines_.size());
+    // A section's end is noted once per run of its lines, not at every line.
+    const Line* runStart = nullptr;
+    qsizetype runEnd = -1;
+    for (qsizetype i = 0; i < lines_.size(); ++i) {
         const Line& line = lines_[i];
-        if (line.kind == Kind::Value && line.section == section && line.key == key) {
-            return i;
+        if (line.kind == Kind::Other) {
+            continue;
         }
+        if (line.kind == Kind::Value) {
+            valueLines_.insert({*line.section, line.key}, i);
+        }
+        if (runStart != nullptr && runStart->section != line.section) {
+            sectionEnds_.insert(*runStart->section, runEnd);
+        }
+        if (runStart == nullptr || runStart->section != line.section) {
+            runStart = &line;
+        }
+        runEnd = i;
     }
-    return -1;
+    if (runStart != nullptr) {
+        sectionEnds_.insert(*runStart->section, runEnd);
+    }
+    indexed_ = true;
+}
+
+// Appending moves no other line, so the index stays right and only learns the new line.
+void IniDocument::appendLine(Line line) {
+    lines_.append(std::move(line));
+    const Line& added = lines_.back();
+    if (!indexed_ || added.kind == Kind::Other) {
+        return;
+    }
+    if (added.kind == Kind::Value) {
+        valueLines_.insert({*added.section, added.key}, lines_.size() - 1);
+    }
+    sectionEnds_.insert(*added.section, lines_.size() - 1);
+}
+
+qsizetype IniDocument::lastLineOf(const QString& section, const QString& key) const {
+    if (!indexed_) {
+        buildIndex();
+    }
+    return valueLines_.value({section, key}, -1);
 }
 
 // The last header or value of the section's last appearance: new keys go right after it, so
 // that comments and blank lines that follow the section stay after it.
-qsizetype IniDocument::lastLineInSection(QStringView section) const {
-    for (qsizetype i = lines_.size() - 1; i >= 0; --i) {
-        const Line& line = lines_[i];
-        if (line.kind != Kind::Other && line.section == section) {
-            return i;
-        }
+qsizetype IniDocument::lastLineInSection(const QString& section) const {
+    if (!indexed_) {
+        buildIndex();
     }
-    return -1;
+    return sectionEnds_.value(section, -1);
 }
 
 void IniDocument::appendSection(const QString& section, const QString& key, const QString& text) {
     if (!lines_.isEmpty() && !QStringView(lines_.back().text).trimmed().isEmpty()) {
-        lines_.append(Line{});
+        appendLine(Line{});
     }
-    lines_.append(Line{headerLine(section), Kind::Section, section, {}, {}});
-    lines_.append(valueLine(section, key, text));
+    appendLine(Line{headerLine(section), Kind::Section, section, {}, {}});
+    appendLine(valueLine(section, key, text));
 }
 
 }  // namespace tamarin

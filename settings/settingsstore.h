@@ -13,7 +13,8 @@ struct SettingValue {
 
 // The per-user store of short text values, addressed by application, section and key. The tool's
 // own last-used choices live under "Tamarin"; the status control's configuration under "Vireo".
-// Two operations and no others: no deletion, no enumeration.
+// Two operations and no others: no deletion, no enumeration, only the question whether an
+// application has any configuration at all.
 class SettingsStore {
   public:
     virtual ~SettingsStore() = default;
@@ -27,6 +28,14 @@ class SettingsStore {
     // Throws StepFailure when the store refuses it (read-only place, full disk).
     virtual void save(const QString& application, const QString& section, const QString& key,
                       const QString& text) = 0;
+
+    // Whether anything is stored for the application, even something that cannot be read: the
+    // test for a new account, whose defaults may be written without overwriting anyone's values.
+    // A store that cannot tell answers yes, so that nothing is ever written over a user's file.
+    virtual bool holdsAnything(const QString& application) const {
+        static_cast<void>(application);
+        return true;
+    }
 
     // Stores several values of one application together. The store on disk writes them in one
     // atomic rewrite, so a reader never sees half of a list; this fallback saves them one by one.

@@ -93,7 +93,8 @@ bool GameCatalog::isConfigured(const SettingsStore& store) {
 }
 
 bool GameCatalog::writeDefaultsIfUnconfigured(SettingsStore& store) {
-    if (isConfigured(store)) {
+    // A configuration we cannot read is still the user's: the defaults would replace it.
+    if (store.holdsAnything(kApplication) || isConfigured(store)) {
         return false;
     }
     defaults().saveTo(store);

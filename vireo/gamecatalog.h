@@ -37,9 +37,10 @@ class GameCatalog {
     // Reads the list as the tool does: the games 0..ServerCount, keys from GameList; a count that
     // is not a number counts as 0 and a game without a key is left out.
     static GameCatalog read(const SettingsStore& store);
-    // Writes the defaults in one go when the store has never held a ServerCount, as an installer
-    // would; a list that is there, even an empty one, is the user's and stays. Returns whether it
-    // wrote. Throws StepFailure when the store refuses.
+    // Writes the defaults in one go when the store holds nothing at all for the control, as an
+    // installer would; a configuration that is there, even an empty list or a file that cannot
+    // be read, is the user's and stays. Returns whether it wrote. Throws StepFailure when the
+    // store refuses.
     static bool writeDefaultsIfUnconfigured(SettingsStore& store);
     static bool isConfigured(const SettingsStore& store);
 

@@ -9,6 +9,7 @@
 #include <QStylePainter>
 #include <QTextCursor>
 #include <QTextDocumentFragment>
+#include <algorithm>
 
 #include "common/steps.h"
 
@@ -44,10 +45,16 @@ SortedComboBox::SortedComboBox(QWidget* parent) : QComboBox(parent) {
 }
 
 int SortedComboBox::addSorted(const QString& text) {
+    // After every entry that sorts before it or equal, found by halving: the list only ever
+    // grows through here, so it is sorted, and a list of thousands of games stays quick to fill.
     int position = 0;
-    while (position < count() &&
-           QString::compare(itemText(position), text, Qt::CaseInsensitive) <= 0) {
-        ++position;
+    for (int end = count(); position < end;) {
+        const int middle = position + (end - position) / 2;
+        if (QString::compare(itemText(middle), text, Qt::CaseInsensitive) <= 0) {
+            position = middle + 1;
+        } else {
+            end = middle;
+        }
     }
     const int selected = currentIndex();
     {
@@ -57,6 +64,29 @@ int SortedComboBox::addSorted(const QString& text) {
         setCurrentIndex(selected < 0 ? -1 : (selected >= position ? selected + 1 : selected));
     }
     return position;
+}
+
+void SortedComboBox::addAllSorted(QList<std::pair<QString, int>> entries) {
+    if (count() > 0) {
+        for (const auto& [text, data] : entries) {
+            setItemData(addSorted(text), data);
+        }
+        return;
+    }
+    std::stable_sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
+        return QString::compare(a.first, b.first, Qt::CaseInsensitive) < 0;
+    });
+    QStringList texts;
+    texts.reserve(entries.size());
+    for (const auto& entry : entries) {
+        texts.append(entry.first);
+    }
+    const QSignalBlocker quiet(this);
+    insertItems(0, texts);
+    for (int i = 0; i < entries.size(); ++i) {
+        setItemData(i, entries[i].second);
+    }
+    setCurrentIndex(-1);
 }
 
 void SortedComboBox::clearEntries() {

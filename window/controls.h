@@ -36,6 +36,10 @@ class SortedComboBox : public QComboBox {
 
     // Inserts the entry at its sorted place and returns that position.
     int addSorted(const QString& text);
+    // Adds every entry, each with its item data, where addSorted one by one would place it
+    // (entries that sort alike keep their order), but into an empty list in one go: thousands
+    // of games would otherwise cost a search and a shift of the list each.
+    void addAllSorted(QList<std::pair<QString, int>> entries);
     void clearEntries();
     // Selects a position; -1 selects nothing. Any other position outside the list is refused.
     void selectPosition(int position);

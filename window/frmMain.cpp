@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QScreen>
+#include <limits>
 
 #include "common/steps.h"
 #include "window/frameextents.h"
@@ -85,6 +86,10 @@ void frmMain::createControls(const ControlFactory& makeControl) {
     placeTwips(txtPort, 1800, 900, 2715, 360);
     txtRefresh = named<QLineEdit>(this, "txtRefresh", QStringLiteral("txtRefresh"));
     placeTwips(txtRefresh, 1800, 1320, 2715, 360);
+    // Stored texts come back whole, however long: no cut at Qt's default of 32767 characters.
+    for (QLineEdit* box : {txtIP, txtPort, txtRefresh}) {
+        box->setMaxLength(std::numeric_limits<int>::max());
+    }
     cboPlayers = named<PlayersComboBox>(this, "cboPlayers");
     cboPlayers->setEditText(QStringLiteral("cboPlayers"));
     placeTwips(cboPlayers, 1800, 1740, 735, 360);

@@ -21,16 +21,17 @@ void frmMain::LoadGameList() {
         }
         GameKeys = vireoconfig::gameKeys(store_);
     });
+    // A game number beyond the keys adds no entry. The names go into the list together, each
+    // carrying its game number.
     const int listed = vireoconfig::listedGames(count, GameKeys);
+    QList<std::pair<QString, int>> entries;
     for (int i = 0; i < listed; ++i) {
-        const int position = attempt([&] {
-                                 return cboGame->addSorted(vireoconfig::gameValue(
-                                     store_, GameKeys[i], vireoconfig::kGameName));
-                             }).value_or(-1);
-        if (position >= 0) {
-            runStep([&] { cboGame->setItemData(position, i); });
-        }
+        runStep([&] {
+            entries.append(
+                {vireoconfig::gameValue(store_, GameKeys[i], vireoconfig::kGameName), i});
+        });
     }
+    runStep([&] { cboGame->addAllSorted(entries); });
 }
 
 void frmMain::on_cmdReload_clicked() {

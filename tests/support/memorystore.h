@@ -48,6 +48,11 @@ class MemoryStore : public SettingsStore {
         }
     }
 
+    bool holdsAnything(const QString& application) const override {
+        const auto first = values.lower_bound({application, QString(), QString()});
+        return first != values.end() && std::get<0>(first->first) == application;
+    }
+
     // Puts a value in place as if an earlier run had written it; not recorded as a write.
     void seed(const QString& application, const QString& section, const QString& key,
               const QString& text) {

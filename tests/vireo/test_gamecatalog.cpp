@@ -1,12 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
+#include <functional>
 
 #include "common/steps.h"
-#include "settings/inisettingsstore.h"
-#include "vireo/gamecatalog.h"
 #include "serverquery/serverstatus.h"
+#include "settings/inisettingsstore.h"
+#include "tests/settings/smallfilesystem.h"
 #include "tests/support/memorystore.h"
+#include "vireo/gamecatalog.h"
 
 using namespace tamarin;
 
@@ -69,6 +74,49 @@ TEST(GameCatalogDefaults, ARefusingStoreIsAStepFailure) {
     MemoryStore store;
     store.refuseSaves = true;
     EXPECT_THROW(GameCatalog::writeDefaultsIfUnconfigured(store), StepFailure);
+}
+
+// A configuration that cannot be read (or only as Latin-1) is the user's all the same.
+TEST(GameCatalogDefaults, NeverWrittenOverAFileThatCannotBeRead) {
+    const std::function<void(const QString&)> damages[] = {
+        [](const QString& path) { QDir().mkpath(path); },
+        [](const QString& path) {
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write("[Config]\nServerCount=0\nGameList=q\n[q]\nGameName=Caf\xE9\n");
+        },
+        [](const QString& path) {
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(QByteArray("[Config]\0", 9));
+        },
+    };
+    for (const auto& damage : damages) {
+        QTemporaryDir dir;
+        IniSettingsStore store(dir.path());
+        const QString path = store.fileFor(kVireo);
+        QDir().mkpath(QFileInfo(path).path());
+        damage(path);
+        QFile file(path);
+        const QByteArray before = file.open(QIODevice::ReadOnly) ? file.readAll() : "folder";
+        EXPECT_FALSE(GameCatalog::writeDefaultsIfUnconfigured(store));
+        EXPECT_EQ(QDir(QFileInfo(path).path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+                  QStringList{"Vireo.ini"});
+        QFile after(path);
+        EXPECT_EQ(after.open(QIODevice::ReadOnly) ? after.readAll() : "folder", before);
+    }
+}
+
+TEST(GameCatalogDefaults, RefusedOnAFullFileSystemTheyLeaveNoFile) {
+    SmallFileSystem disk;
+    if (!disk.mounted()) {
+        GTEST_SKIP() << "mounting a small file system needs root";
+    }
+    IniSettingsStore store(disk.path());
+    QDir().mkpath(QFileInfo(store.fileFor(kVireo)).path());
+    disk.fillLeaving(0);
+    EXPECT_THROW(GameCatalog::writeDefaultsIfUnconfigured(store), StepFailure);
+    EXPECT_FALSE(QFileInfo::exists(store.fileFor(kVireo)));
 }
 
 TEST(GameCatalogRead, FollowsTheToolsGameList) {

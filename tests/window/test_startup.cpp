@@ -203,4 +203,17 @@ TEST_F(ShutDown, RunsOnceEvenWhenTheWindowIsAskedToCloseTwice) {
     EXPECT_EQ(store.writes.size(), 6);
 }
 
+// A text box gives back what it restored, however long: Qt cuts at 32767 characters by default.
+TEST_F(ShutDown, RestoredTextsOfAnyLengthGoBackUnchanged) {
+    const QString longText = QString(40'000, u'9') + QChar(0xE9);
+    for (const char* key : {"IP", "Port", "Refresh"}) {
+        lastServer(key, longText + key);
+    }
+    open();
+    window->close();
+    for (const char* key : {"IP", "Port", "Refresh"}) {
+        EXPECT_EQ(saved(key), longText + key) << key;
+    }
+}
+
 }  // namespace tamarin
