@@ -35,9 +35,6 @@ void ConnectionGuard::incomingConnection(qintptr descriptor) {
     socket->setReadBufferSize(qint64(limits_.maxRequestBytes) * 2 + 4096);
     // Connected before the library connects its own, so the size is checked before it parses.
     connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
-    // The library disconnects every signal of a socket whose request it cannot parse; this
-    // connection going missing is how such a socket is recognised.
-    connect(socket, &QObject::objectNameChanged, this, &ConnectionGuard::sentinel);
     connect(socket, &QObject::destroyed, this, [this, socket] { connections_.remove(socket); });
     connections_.insert(socket, Connection{socket, Phase::Idle, clock_.elapsed(), 0});
     addPendingConnection(socket);
@@ -89,15 +86,6 @@ void ConnectionGuard::answered(QTcpSocket* socket) {
     }
 }
 
-bool ConnectionGuard::lostByLibrary(QTcpSocket* socket) {
-    if (QObject::disconnect(socket, &QObject::objectNameChanged, this,
-                            &ConnectionGuard::sentinel)) {
-        connect(socket, &QObject::objectNameChanged, this, &ConnectionGuard::sentinel);
-        return false;
-    }
-    return true;
-}
-
 void ConnectionGuard::sweep() {
     const qint64 now = clock_.elapsed();
     QList<std::pair<QTcpSocket*, GatewayMetrics::Dropped>> doomed;
@@ -108,10 +96,8 @@ void ConnectionGuard::sweep() {
             continue;
         }
         const qint64 age = now - it->sinceMs;
-        if (it->phase == Phase::Reading && lostByLibrary(socket)) {
-            doomed.append({socket, GatewayMetrics::Dropped::Malformed});
-        } else if ((it->phase == Phase::Idle && age > limits_.idleTimeoutMs) ||
-                   (it->phase == Phase::Reading && age > limits_.requestTimeoutMs)) {
+        if ((it->phase == Phase::Idle && age > limits_.idleTimeoutMs) ||
+            (it->phase == Phase::Reading && age > limits_.requestTimeoutMs)) {
             doomed.append({socket, GatewayMetrics::Dropped::Timeout});
         }
         ++it;

@@ -20,8 +20,8 @@ struct ConnectionLimits {
 
 // The listening socket of the HTTP server, keeping the limits the HTTP library does not: a
 // connection limit, a size limit on each request, an idle timeout and a time limit on reading
-// a request, so a client that sends one byte a second cannot hold a connection for long, and a
-// connection whose request the library could not parse is closed. Each connection passes
+// a request, so a client that sends one byte a second cannot hold a connection for long. (A
+// request the library cannot parse makes it close that connection itself.) Each connection passes
 // through three phases: idle, reading a request, and waiting for its answer.
 class ConnectionGuard : public QTcpServer {
     Q_OBJECT
@@ -51,9 +51,7 @@ class ConnectionGuard : public QTcpServer {
     void onReadyRead(QTcpSocket* socket);
     void refuseOversized(QTcpSocket* socket);
     void sweep();
-    bool lostByLibrary(QTcpSocket* socket);
     void drop(QTcpSocket* socket, GatewayMetrics::Dropped reason);
-    void sentinel() {}
 
     ConnectionLimits limits_;
     GatewayMetrics& metrics_;
