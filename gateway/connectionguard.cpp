@@ -70,12 +70,18 @@ void ConnectionGuard::refuseOversized(QTcpSocket* socket) {
     socket->deleteLater();
 }
 
-void ConnectionGuard::requestDispatched(QTcpSocket* socket) {
+bool ConnectionGuard::requestDispatched(QTcpSocket* socket) {
     const auto it = connections_.find(socket);
-    if (it != connections_.end()) {
-        it->phase = Phase::Answering;
-        it->bytes = 0;
+    if (it == connections_.end()) {
+        return true;
     }
+    if (it->phase == Phase::Answering) {
+        metrics_.countDropped(GatewayMetrics::Dropped::Pipelined);
+        return false;
+    }
+    it->phase = Phase::Answering;
+    it->bytes = 0;
+    return true;
 }
 
 void ConnectionGuard::answered(QTcpSocket* socket) {

@@ -31,8 +31,10 @@ class ConnectionGuard : public QTcpServer {
                     QObject* parent = nullptr);
 
     int openConnections() const { return int(connections_.size()); }
-    // A whole request was read from the socket and is being answered.
-    void requestDispatched(QTcpSocket* socket);
+    // A whole request was read from the socket and is being answered. False when the one
+    // before it still waits for its answer: answers would leave out of order, so the caller
+    // closes such a connection.
+    bool requestDispatched(QTcpSocket* socket);
     // Its answer is written: the connection is idle until the next request.
     void answered(QTcpSocket* socket);
 

@@ -124,7 +124,10 @@ GatewayServer::Answer GatewayServer::error(int status, const QString& state,
 }
 
 bool GatewayServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
-    guard_->requestDispatched(socket);
+    if (!guard_->requestDispatched(socket)) {
+        socket->abort();
+        return true;
+    }
     QHttpServerResponder responder = makeResponder(request, socket);
     Asked asked;
     asked.endpoint = endpointOf(request.url().path());
