@@ -100,6 +100,8 @@ const char* stateColour(const PublishedStatus& p) {
     return p.status.state == ServerStatus::State::Online ? kOnline : kTrouble;
 }
 
+// Every text goes through cleaning and escaping here, whatever its source: the key's host and
+// game are checked before they get this far, but this writer does not count on it.
 class SvgWriter {
   public:
     void text(int x, double centreY, int fontPx, const char* colour, const QString& content,
@@ -109,7 +111,7 @@ class SvgWriter {
                     .arg(centreY)
                     .arg(fontPx)
                     .arg(QLatin1String(colour), QLatin1String(extra));
-        out_ += xmlEscaped(content);
+        out_ += xmlEscaped(cleanServerText(content));
         out_ += QLatin1String("</text>");
     }
     void raw(const QString& markup) { out_ += markup; }
@@ -120,7 +122,8 @@ class SvgWriter {
 };
 
 void writeHeader(SvgWriter& svg, const PublishedStatus& p, int height, const QString& state) {
-    const QString label = xmlEscaped(titleText(p) + QStringLiteral(" \u2014 ") + state);
+    const QString label =
+        xmlEscaped(cleanServerText(titleText(p) + QStringLiteral(" \u2014 ") + state));
     svg.raw(QStringLiteral("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%1\" height=\"%2\" "
                            "viewBox=\"0 0 %1 %2\" role=\"img\" aria-label=\"%3\" "
                            "font-family=\"DejaVu Sans, Verdana, sans-serif\" "
