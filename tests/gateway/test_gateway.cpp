@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryFile>
 #include <QTest>
 #include <QXmlStreamReader>
 
@@ -116,6 +117,9 @@ TEST_F(GatewayTest, AnswersStatusOfQuake3AndA2sServers) {
     EXPECT_EQ(quake.status, 200);
     EXPECT_EQ(quake.header("Content-Type"), "application/json; charset=utf-8");
     EXPECT_EQ(quake.header("Access-Control-Allow-Origin"), "https://a.example");
+    const Reply other = fetch(q3Path(), "Origin: https://b.example\r\n");
+    EXPECT_EQ(other.header("Access-Control-Allow-Origin"), "");
+    EXPECT_EQ(other.header("Vary"), "Origin");
     const QJsonObject q = quake.json();
     EXPECT_EQ(q["state"], "online");
     EXPECT_EQ(q["game"], "q3");
@@ -268,6 +272,44 @@ TEST_F(GatewayTest, HostileServerTextsStayText) {
     }
     EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
     EXPECT_FALSE(elements.contains("script") || elements.contains("a") || elements.contains("x"));
+}
+
+TEST_F(GatewayTest, BannerHeightFollowsDetailsAndRows) {
+    start();
+    const std::pair<const char*, const char*> cases[] = {{"", "height=\"43\""},
+                                                         {"&details=1", "height=\"116\""},
+                                                         {"&details=1&rows=2", "height=\"77\""},
+                                                         {"&details=1&rows=500", "height=\"883\""}};
+    for (const auto& [query, height] : cases) {
+        EXPECT_TRUE(fetch(q3Path("banner.svg") + query).body.contains(height)) << query;
+    }
+}
+
+TEST(GatewayOptions, ConfigFileAndCommandLineCombine) {
+    QTemporaryFile config;
+    ASSERT_TRUE(config.open());
+    config.write(
+        "# comment\n[gateway]\nlisten = [::1]:9000\nallow = q3:example.org:27960\n"
+        "min-refresh = 3\n; other comment\n");
+    config.close();
+    const auto options = parseGatewayOptions(
+        {"gw", "--config", config.fileName(), "--min-refresh", "4", "--allow", "cs:1.2.3.4:27015"});
+    ASSERT_TRUE(std::holds_alternative<GatewayOptions>(options));
+    const GatewayOptions& o = std::get<GatewayOptions>(options);
+    EXPECT_EQ(o.listenAddress, QHostAddress("::1"));
+    EXPECT_EQ(o.listenPort, 9000);
+    EXPECT_EQ(o.cache.minRefreshSeconds, 4);
+    EXPECT_EQ(o.allow.size(), 2);
+    for (const char* bad : {"listen 1.2.3.4:80\n", "colour = blue\n", "listen = host:80\n",
+                            "rate = -1\n", "idle-timeout = 0\n"}) {
+        ASSERT_TRUE(config.open());
+        config.resize(0);
+        config.write(bad);
+        config.close();
+        const auto parsed = parseGatewayOptions({"gw", "--config", config.fileName()});
+        ASSERT_TRUE(std::holds_alternative<OptionsExit>(parsed)) << bad;
+        EXPECT_EQ(std::get<OptionsExit>(parsed).exitCode, 2);
+    }
 }
 
 TEST(GatewayAddressPolicy, OnlyPublicAddressesArePublic) {
