@@ -17,6 +17,7 @@ namespace {
 using StatusCode = QHttpServerResponder::StatusCode;
 constexpr const char* kJson = "application/json; charset=utf-8";
 constexpr const char* kStaticCacheControl = "public, max-age=300";
+constexpr qsizetype kMaxRememberedTargets = 4096;
 
 GatewayMetrics::Endpoint endpointOf(const QString& path) {
     using E = GatewayMetrics::Endpoint;
@@ -78,7 +79,7 @@ GatewayServer::GatewayServer(const GatewayOptions& options, QObject* parent)
       options_(options),
       allowed_(idsOf(options.allow)),
       rateLimiter_(options.ratePerSecond, options.burst),
-      guard_(new ConnectionGuard(options.limits, metrics_)),
+      guard_(new ConnectionGuard(options.limits, metrics_, this)),
       cache_(new StatusCache(options.cache, allowed_, metrics_, this)) {
     registerWebResources();
     script_ = staticFile(QStringLiteral(":/web/vireo.js"), "application/javascript; charset=utf-8");
@@ -87,11 +88,16 @@ GatewayServer::GatewayServer(const GatewayOptions& options, QObject* parent)
 }
 
 GatewayServer::~GatewayServer() {
-    // Pages still waiting are dropped with their connections, before the sockets go.
+    // Pages still waiting are dropped, then the connections and queries, while the metrics they
+    // count into still exist.
     waiting_.clear();
+    delete cache_;
+    delete guard_;
 }
 
 std::variant<quint16, QString> GatewayServer::start() {
+    // Room for a burst of connections arriving together, so none waits on a SYN retry.
+    guard_->setListenBacklogSize(std::clamp(options_.limits.maxConnections, 128, 4096));
     if (!guard_->listen(options_.listenAddress, options_.listenPort)) {
         const QString why = guard_->errorString();
         return QStringLiteral("cannot listen on %1 port %2: %3")
@@ -182,14 +188,32 @@ void GatewayServer::route(const QHttpServerRequest& request, Asked& asked,
     }
 }
 
-void GatewayServer::answerServer(const QHttpServerRequest& request, Asked& asked,
-                                 QHttpServerResponder& responder) {
-    const QUrlQuery query = request.query();
+const GatewayServer::Target& GatewayServer::targetOf(const QHttpServerRequest& request) {
+    const QString raw = request.url().query(QUrl::FullyEncoded);
+    if (const auto it = targets_.constFind(raw); it != targets_.constEnd()) {
+        return *it;
+    }
+    // Pages ask the same few queries over and over: each is parsed once, not per request. The
+    // table is emptied when full, so odd queries cannot grow it.
+    if (targets_.size() >= kMaxRememberedTargets) {
+        targets_.clear();
+    }
+    const QUrlQuery query(raw);
     const auto item = [&query](const char* name) {
         return query.queryItemValue(QLatin1String(name), QUrl::FullyDecoded);
     };
-    const KeyOrError keyOrError = serverKeyFromParts(item("game"), item("host"), item("port"));
-    if (const auto* problem = std::get_if<KeyError>(&keyOrError)) {
+    Target target{
+        serverKeyFromParts(item("game"), item("host"), item("port")), {}, bannerLayoutOf(query)};
+    if (const auto* key = std::get_if<ServerKey>(&target.key)) {
+        target.id = key->id();
+    }
+    return *targets_.insert(raw, std::move(target));
+}
+
+void GatewayServer::answerServer(const QHttpServerRequest& request, Asked& asked,
+                                 QHttpServerResponder& responder) {
+    const Target& target = targetOf(request);
+    if (const auto* problem = std::get_if<KeyError>(&target.key)) {
         const bool unknownGame = problem->kind == KeyError::Kind::UnknownGame;
         respond(
             asked, responder,
@@ -198,28 +222,25 @@ void GatewayServer::answerServer(const QHttpServerRequest& request, Asked& asked
         return;
     }
     if (asked.endpoint == Endpoint::Banner) {
-        const std::optional<BannerLayout> layout = bannerLayoutOf(query);
-        if (!layout) {
+        if (!target.layout) {
             respond(asked, responder,
                     error(400, QStringLiteral("bad request"),
                           QStringLiteral("details must be 0 or 1, rows a whole number")));
             return;
         }
-        asked.layout = *layout;
+        asked.layout = *target.layout;
     }
-    const ServerKey& key = std::get<ServerKey>(keyOrError);
-    const QString id = key.id();
-    if (!allowed_.contains(id)) {
+    if (!allowed_.contains(target.id)) {
         respond(asked, responder,
                 error(403, QStringLiteral("not allowed"),
                       QStringLiteral("the gateway does not query that server")));
         return;
     }
-    if (Snapshot* snapshot = cache_->fresh(key, id)) {
+    if (Snapshot* snapshot = cache_->fresh(std::get<ServerKey>(target.key), target.id)) {
         respond(asked, responder, answerFrom(*snapshot, asked));
         return;
     }
-    waiting_[id].push_back(std::make_unique<Waiting>(Waiting{asked, std::move(responder)}));
+    waiting_[target.id].push_back(std::make_unique<Waiting>(Waiting{asked, std::move(responder)}));
 }
 
 void GatewayServer::onAnswered(const QString& id) {
@@ -265,46 +286,48 @@ void GatewayServer::respond(const Asked& asked, QHttpServerResponder& responder,
     const bool notModified = answer.status == 200 && etagMatches(asked.ifNoneMatch, answer.etag);
     const int status = notModified ? 304 : answer.status;
     responder.writeStatusLine(StatusCode(status));
+    // The rest goes to the socket in one piece: one copy into its buffer, not one per line.
+    QByteArray out;
+    out.reserve(384 + (notModified ? 0 : answer.body.size()));
     if (!notModified) {
-        responder.writeHeader(QByteArrayLiteral("Content-Type"), answer.contentType);
-        responder.writeHeader(QByteArrayLiteral("Content-Length"),
-                              QByteArray::number(answer.body.size()));
+        out += "Content-Type: " + answer.contentType +
+               "\r\nContent-Length: " + QByteArray::number(answer.body.size()) + "\r\n";
     }
-    responder.writeHeader(QByteArrayLiteral("Cache-Control"), answer.cacheControl);
+    out += "Cache-Control: " + answer.cacheControl + "\r\n";
     if (!answer.etag.isEmpty()) {
-        responder.writeHeader(QByteArrayLiteral("ETag"), answer.etag);
+        out += "ETag: " + answer.etag + "\r\n";
     }
     if (answer.retryAfter > 0) {
-        responder.writeHeader(QByteArrayLiteral("Retry-After"),
-                              QByteArray::number(answer.retryAfter));
+        out += "Retry-After: " + QByteArray::number(answer.retryAfter) + "\r\n";
     }
-    responder.writeHeader(QByteArrayLiteral("X-Content-Type-Options"),
-                          QByteArrayLiteral("nosniff"));
+    out += "X-Content-Type-Options: nosniff\r\n";
     if (asked.endpoint == Endpoint::Banner) {
         // Whatever ends up in the image, it can run nothing and fetch nothing.
-        responder.writeHeader(QByteArrayLiteral("Content-Security-Policy"),
-                              QByteArrayLiteral("default-src 'none'; style-src 'unsafe-inline'"));
+        out += "Content-Security-Policy: default-src 'none'; style-src 'unsafe-inline'\r\n";
     }
-    writeCorsHeaders(asked, responder);
-    responder.writeBody(notModified ? QByteArray() : answer.body);
+    appendCorsHeaders(asked, out);
+    out += "\r\n";
+    if (!notModified) {
+        out += answer.body;
+    }
+    responder.socket()->write(out);
     metrics_.countRequest(asked.endpoint, status);
     guard_->answered(asked.socket);
 }
 
-void GatewayServer::writeCorsHeaders(const Asked& asked, QHttpServerResponder& responder) const {
+void GatewayServer::appendCorsHeaders(const Asked& asked, QByteArray& out) const {
     if (options_.allowOrigins.isEmpty()) {
         return;
     }
     if (options_.allowOrigins.contains(QLatin1String("*"))) {
-        responder.writeHeader(QByteArrayLiteral("Access-Control-Allow-Origin"),
-                              QByteArrayLiteral("*"));
+        out += "Access-Control-Allow-Origin: *\r\n";
         return;
     }
     // The answer depends on who asks: caches keep one copy per origin.
-    responder.writeHeader(QByteArrayLiteral("Vary"), QByteArrayLiteral("Origin"));
+    out += "Vary: Origin\r\n";
     if (!asked.origin.isEmpty() &&
         options_.allowOrigins.contains(QString::fromUtf8(asked.origin))) {
-        responder.writeHeader(QByteArrayLiteral("Access-Control-Allow-Origin"), asked.origin);
+        out += "Access-Control-Allow-Origin: " + asked.origin + "\r\n";
     }
 }
 

@@ -59,13 +59,20 @@ class GatewayServer : public QAbstractHttpServer {
         int retryAfter = 0;
     };
 
+    // A status or banner query string, parsed.
+    struct Target {
+        KeyOrError key;
+        QString id;  // of the key, when there is one
+        std::optional<BannerLayout> layout;
+    };
+    const Target& targetOf(const QHttpServerRequest& request);
     void route(const QHttpServerRequest& request, Asked& asked, QHttpServerResponder& responder);
     void answerServer(const QHttpServerRequest& request, Asked& asked,
                       QHttpServerResponder& responder);
     void onAnswered(const QString& id);
     Answer answerFrom(Snapshot& snapshot, const Asked& asked) const;
     void respond(const Asked& asked, QHttpServerResponder& responder, const Answer& answer);
-    void writeCorsHeaders(const Asked& asked, QHttpServerResponder& responder) const;
+    void appendCorsHeaders(const Asked& asked, QByteArray& out) const;
     QHostAddress clientOf(const QHttpServerRequest& request) const;
     static Answer error(int status, const QString& state, const QString& message);
     static Answer staticFile(const QString& resource, const QByteArray& contentType);
@@ -76,6 +83,7 @@ class GatewayServer : public QAbstractHttpServer {
     RateLimiter rateLimiter_;
     ConnectionGuard* guard_;
     StatusCache* cache_;
+    QHash<QString, Target> targets_;
     Answer script_;
     Answer style_;
     struct IdHash {
