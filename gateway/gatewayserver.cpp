@@ -139,6 +139,7 @@ bool GatewayServer::handleRequest(const QHttpServerRequest& request, QTcpSocket*
     asked.endpoint = endpointOf(request.url().path());
     asked.origin = request.value(QByteArrayLiteral("origin"));
     asked.ifNoneMatch = request.value(QByteArrayLiteral("if-none-match"));
+    asked.closeAfter = request.value(QByteArrayLiteral("connection")).toLower().contains("close");
     asked.socket = socket;
     route(request, asked, responder);
     return true;
@@ -306,13 +307,16 @@ void GatewayServer::respond(const Asked& asked, QHttpServerResponder& responder,
         out += "Content-Security-Policy: default-src 'none'; style-src 'unsafe-inline'\r\n";
     }
     appendCorsHeaders(asked, out);
-    out += "\r\n";
+    out += asked.closeAfter ? "Connection: close\r\n\r\n" : "\r\n";
     if (!notModified) {
         out += answer.body;
     }
     responder.socket()->write(out);
     metrics_.countRequest(asked.endpoint, status);
     guard_->answered(asked.socket);
+    if (asked.closeAfter) {
+        responder.socket()->disconnectFromHost();  // after what was written has gone
+    }
 }
 
 void GatewayServer::appendCorsHeaders(const Asked& asked, QByteArray& out) const {

@@ -44,6 +44,7 @@ class GatewayServer : public QAbstractHttpServer {
         QByteArray origin;
         QByteArray ifNoneMatch;
         BannerLayout layout;
+        bool closeAfter = false;  // the client asked for "Connection: close"
         QPointer<QTcpSocket> socket;
     };
     struct Waiting {

@@ -1,6 +1,7 @@
 #include "gateway/statuscache.h"
 
 #include <QHostAddress>
+#include <QTimer>
 
 #include "gateway/addresspolicy.h"
 
@@ -111,6 +112,13 @@ void StatusCache::startQuery(Entry& entry) {
     }
     entry.lookup = std::make_unique<Lookup>();
     connect(entry.lookup.get(), &Lookup::finished, this, [this, &entry] { onLookedUp(entry); });
+    // A name server that does not answer must not keep pages waiting longer than a game server
+    // may; the lookup itself runs on and is forgotten.
+    QTimer::singleShot(settings_.queryTimeoutMs, entry.lookup.get(), [this, &entry] {
+        entry.lookup->disconnect(this);
+        entry.lookup.release()->deleteLater();
+        onFinished(entry, withState(ServerStatus::State::NotAnswering));
+    });
     entry.lookup->setFuture(lookUpEndpoint(entry.key.host, entry.key.port));
 }
 
