@@ -10,6 +10,7 @@
 #include <QTcpSocket>
 #include <QTemporaryFile>
 #include <QTest>
+#include <QTimer>
 #include <QXmlStreamReader>
 
 #include "gateway/addresspolicy.h"
@@ -227,6 +228,13 @@ TEST_F(GatewayTest, HostileClientsAreClosedAndOthersServedAtOnce) {
         hostile.back()->connectToHost(QHostAddress::LocalHost, port);
         hostile.back()->write(bytes);
     }
+    QTimer trickle;  // the third keeps sending, a byte at a time, but never a whole request
+    QObject::connect(&trickle, &QTimer::timeout, [&] {
+        if (hostile[2]->state() == QAbstractSocket::ConnectedState) {
+            hostile[2]->write("x");
+        }
+    });
+    trickle.start(50);
     QElapsedTimer timer;
     timer.start();
     EXPECT_EQ(fetch("/healthz").body, "ok");
