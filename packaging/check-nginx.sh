@@ -42,6 +42,19 @@ game_port=$(free_port udp)
 gateway_port=$(free_port tcp)
 nginx_port=$(free_port tcp)
 python3 "$repo/docs/fake-q3-server.py" "$game_port" & pids+=($!)
+python3 - "$game_port" <<'PY' || { echo "FAIL: the fake game server does not answer" >&2; exit 1; }
+import socket, sys, time
+sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+sock.settimeout(0.2)
+for _ in range(50):
+    try:
+        sock.sendto(b"\xff\xff\xff\xffgetstatus", ("127.0.0.1", int(sys.argv[1])))
+        sock.recv(2048)
+        sys.exit(0)
+    except OSError:
+        time.sleep(0.1)
+sys.exit(1)
+PY
 "$gateway" --listen "127.0.0.1:$gateway_port" --allow "q3:127.0.0.1:$game_port" \
     --min-refresh 60 >"$scratch/gateway.log" 2>&1 & pids+=($!)
 wait_for "http://127.0.0.1:$gateway_port/healthz"
