@@ -114,7 +114,11 @@ void StatusCache::startQuery(Entry& entry) {
     connect(entry.lookup.get(), &Lookup::finished, this, [this, &entry] { onLookedUp(entry); });
     // A name server that does not answer must not keep pages waiting longer than a game server
     // may; the lookup itself runs on and is forgotten.
-    QTimer::singleShot(settings_.queryTimeoutMs, entry.lookup.get(), [this, &entry] {
+    Lookup* lookup = entry.lookup.get();
+    QTimer::singleShot(settings_.queryTimeoutMs, lookup, [this, &entry, lookup] {
+        if (entry.lookup.get() != lookup) {
+            return;  // it answered in time and waits to be deleted
+        }
         entry.lookup->disconnect(this);
         entry.lookup.release()->deleteLater();
         onFinished(entry, withState(ServerStatus::State::NotAnswering));
