@@ -8,10 +8,12 @@
 # peak memory (VmHWM) with 1,000 distinct servers cached. Everything talks over loopback; npm
 # installs express and gamedig under the build directory on the first run.
 # Usage: bench/gateway/run.sh [Release build dir, default build/release] [SECONDS, default 5]
+#                            [ROUNDS, default 3]
 set -euo pipefail
 repo="$(cd "$(dirname "$0")/../.." && pwd)"
 build="$(cd "${1:-$repo/build/release}" && pwd)"
 seconds="${2:-5}"
+rounds="${3:-3}"
 gateway="$build/gateway/vireo-gateway"
 [ -x "$gateway" ] || { echo "no $gateway: build the vireo-gateway target first" >&2; exit 1; }
 for tool in wrk nginx node npm taskset curl; do
@@ -69,6 +71,7 @@ taskset -c 1 "$gateway" --listen "127.0.0.1:$gateway_port" --allow "q3:127.0.0.1
 gateway_pid=$!
 (cd "$node_dir" && exec taskset -c 1 node node-peer.mjs "$node_port" "q3:127.0.0.1:$game_port") &
 pids+=($!)
+node_pid=$!
 wait_for "http://127.0.0.1:$gateway_port$query"
 wait_for "http://127.0.0.1:$node_port$query"
 
@@ -114,26 +117,60 @@ to_ms() { # wrk's "1.23ms" / "456.00us" / "1.02s" in milliseconds
         if (t ~ /us$/) v /= 1000; else if (t ~ /ms$/) v *= 1; else if (t ~ /s$/) v *= 1000
         printf "%.2f", v }'
 }
-measure() { # $1: name, $2: URL
-    for connections in 1 64 512; do
-        taskset -c 0 wrk -t1 -c"$connections" -d"${seconds}s" --latency "$2" >"$scratch/wrk.txt"
-        rps=$(awk '/^Requests\/sec/ { printf "%.0f", $2 }' "$scratch/wrk.txt")
-        p50=$(to_ms "$(awk '$1 == "50%" { print $2 }' "$scratch/wrk.txt")")
-        p99=$(to_ms "$(awk '$1 == "99%" { print $2 }' "$scratch/wrk.txt")")
-        errors=$(awk '/Non-2xx/ { n += $NF } /Socket errors/ { gsub(/[^0-9 ]/, " "); n += $1 + $2 + $3 + $4 }
-                      END { print n + 0 }' "$scratch/wrk.txt")
-        printf '| %s | %d | %s | %s ms | %s ms | %s |\n' "$1" "$connections" "$rps" "$p50" "$p99" "$errors"
+cpu_ticks() { # $@: process ids; their user + system CPU time so far, in clock ticks
+    local total=0 pid
+    for pid in "$@"; do
+        total=$((total + $(awk '{ print $14 + $15 }' "/proc/$pid/stat")))
     done
+    echo "$total"
+}
+# One wrk run; appends "server connections requests/s p50 p99 errors requests-per-CPU-second".
+measure() { # $1: name, $2: connections, $3: URL, $4...: the server's process ids
+    local name=$1 connections=$2 url=$3
+    shift 3
+    local before after
+    before=$(cpu_ticks "$@")
+    taskset -c 0 wrk -t1 -c"$connections" -d"${seconds}s" --latency "$url" >"$scratch/wrk.txt"
+    after=$(cpu_ticks "$@")
+    local rps p50 p99 errors
+    rps=$(awk '/^Requests\/sec/ { printf "%.0f", $2 }' "$scratch/wrk.txt")
+    p50=$(to_ms "$(awk '$1 == "50%" { print $2 }' "$scratch/wrk.txt")")
+    p99=$(to_ms "$(awk '$1 == "99%" { print $2 }' "$scratch/wrk.txt")")
+    errors=$(awk '/Non-2xx/ { n += $NF } /Socket errors/ { gsub(/[^0-9 ]/, " "); n += $1 + $2 + $3 + $4 }
+                  END { print n + 0 }' "$scratch/wrk.txt")
+    local per_cpu_second
+    per_cpu_second=$(awk -v r="$rps" -v s="$seconds" -v t=$((after - before)) -v hz="$(getconf CLK_TCK)" \
+        'BEGIN { printf "%.0f", (t > 0 ? r * s / (t / hz) : 0) }')
+    echo "$name|$connections|$rps|$p50|$p99|$errors|$per_cpu_second" >>"$scratch/results.txt"
 }
 
-echo "Cached /status.json ($(wc -c <"$scratch/www/status.json") bytes), wrk -t1 for ${seconds} s a run," \
-    "server on CPU 1, wrk on CPU 0; $(nproc) CPUs: $(sed -n 's/^model name\s*: //p' /proc/cpuinfo | head -1)"
+# The machine is shared: rounds interleave the servers so a busy moment does not fall on one of
+# them only, and the table shows each case's median round (by requests/s). Requests per CPU
+# second (the server's own user + system time) are what the server could do with a whole core.
+nginx_pids=("$(cat "$scratch/nginx.pid")")
+mapfile -t -O 1 nginx_pids < <(pgrep -P "${nginx_pids[0]}")
+: >"$scratch/results.txt"
+for ((round = 1; round <= rounds; ++round)); do
+    for connections in 1 64 512; do
+        measure "vireo-gateway" "$connections" "http://127.0.0.1:$gateway_port$query" "$gateway_pid"
+        measure "nginx, static file" "$connections" "http://127.0.0.1:$nginx_port$query" "${nginx_pids[@]}"
+        measure "express + gamedig" "$connections" "http://127.0.0.1:$node_port$query" "$node_pid"
+    done
+done
+
+echo "Cached /status.json ($(wc -c <"$scratch/www/status.json") bytes); median of $rounds rounds of" \
+    "wrk -t1 for ${seconds} s; server on CPU 1, wrk on CPU 0;" \
+    "$(nproc) CPUs: $(sed -n 's/^model name\s*: //p' /proc/cpuinfo | head -1)"
 echo
-echo "| server | connections | requests/s | p50 | p99 | errors |"
-echo "|---|---:|---:|---:|---:|---:|"
-measure "vireo-gateway" "http://127.0.0.1:$gateway_port$query"
-measure "nginx, static file" "http://127.0.0.1:$nginx_port$query"
-measure "express + gamedig" "http://127.0.0.1:$node_port$query"
+echo "| server | connections | requests/s | p50 | p99 | requests per CPU second | errors |"
+echo "|---|---:|---:|---:|---:|---:|---:|"
+for name in "vireo-gateway" "nginx, static file" "express + gamedig"; do
+    for connections in 1 64 512; do
+        awk -F'|' -v n="$name" -v c="$connections" '$1 == n && $2 == c' "$scratch/results.txt" |
+            sort -t'|' -k3,3n | awk -v m=$(((rounds + 1) / 2)) -F'|' 'NR == m {
+                printf "| %s | %s | %s | %s ms | %s ms | %s | %s |\n", $1, $2, $3, $4, $5, $7, $6 }'
+    done
+done
 echo
 echo "vireo-gateway peak memory after the runs above: $(awk '/VmHWM/ { printf "%.1f MiB", $2 / 1024 }' \
     "/proc/$gateway_pid/status")"
