@@ -298,6 +298,9 @@ void GatewayServer::respond(const Asked& asked, QHttpServerResponder& responder,
     if (!answer.etag.isEmpty()) {
         out += "ETag: " + answer.etag + "\r\n";
     }
+    if (status == 405) {
+        out += "Allow: GET\r\n";
+    }
     if (answer.retryAfter > 0) {
         out += "Retry-After: " + QByteArray::number(answer.retryAfter) + "\r\n";
     }
