@@ -119,3 +119,17 @@ echo "-- second /status.json: HIT, the gateway's /status.json count stayed at $a
 
 [ "$(fetch /vireo.js)" = MISS ] && [ "$(fetch /vireo.js)" = HIT ] || fail "/vireo.js is not cached"
 echo "-- /vireo.js: MISS, then HIT"
+
+# The whole example site, TLS included, is valid nginx: its paths pointed into the scratch folder
+# and a throw-away certificate in place of the real one.
+openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=status.example.org \
+    -keyout "$scratch/site.key" -out "$scratch/site.pem" 2>/dev/null
+sed -e "s|/etc/ssl/certs/status.example.org.pem|$scratch/site.pem|" \
+    -e "s|/etc/ssl/private/status.example.org.key|$scratch/site.key|" \
+    -e "s|/etc/nginx/snippets/|$repo/docs/nginx/|" -e "s|/var/cache/nginx/vireo|$scratch/site-cache|" \
+    -e "s|listen 80;|listen 127.0.0.1:$(free_port tcp);|" -e "s|listen 443 |listen 127.0.0.1:$(free_port tcp) |" \
+    -e "/listen \[::\]/d" "$repo/docs/nginx/vireo-gateway.conf" >"$scratch/site.conf"
+printf '%s\nerror_log %s/site-error.log;\npid %s/site.pid;\nevents {}\nhttp { include %s/site.conf; }\n' \
+    "$user_line" "$scratch" "$scratch" "$scratch" >"$scratch/site-nginx.conf"
+nginx -q -t -p "$scratch" -c "$scratch/site-nginx.conf" || fail "the example site is not valid"
+echo "-- the example site (docs/nginx/vireo-gateway.conf) passes nginx -t"
