@@ -4,9 +4,11 @@
 # puts the executable in the "gateway" component.
 set(gateway_dir ${packaging_dir}/gateway)
 
+# The unit and the configuration have fixed places outside any prefix: they go into the package
+# (which installs its component by name) but not into a plain `cmake --install --prefix ...`.
 install(FILES ${gateway_dir}/vireo-gateway.service DESTINATION /lib/systemd/system
-        COMPONENT gateway)
-install(FILES ${gateway_dir}/vireo-gateway.conf DESTINATION /etc COMPONENT gateway)
+        COMPONENT gateway EXCLUDE_FROM_ALL)
+install(FILES ${gateway_dir}/vireo-gateway.conf DESTINATION /etc COMPONENT gateway EXCLUDE_FROM_ALL)
 tamarin_gzip(${gateway_dir}/vireo-gateway.1 ${packaging_build_dir}/vireo-gateway.1.gz)
 install(FILES ${packaging_build_dir}/vireo-gateway.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
         COMPONENT gateway)
