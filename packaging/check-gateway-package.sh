@@ -14,7 +14,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-[ -f "$build"/vireo-gateway_*.deb ] || (cd "$build" && cpack -G DEB >/dev/null)
+compgen -G "$build/vireo-gateway_*.deb" >/dev/null || (cd "$build" && cpack -G DEB >/dev/null)
 tool_deb=$(ls "$build"/tamarin_*.deb)
 deb=$(ls "$build"/vireo-gateway_*.deb)
 echo "-- $(basename "$deb")"

@@ -117,7 +117,8 @@ after_hit=$(status_requests)
 [ "$after_hit" -eq "$after_miss" ] || fail "the HIT reached the gateway ($after_miss, $after_hit)"
 echo "-- second /status.json: HIT, the gateway's /status.json count stayed at $after_hit"
 
-[ "$(fetch /vireo.js)" = MISS ] && [ "$(fetch /vireo.js)" = HIT ] || fail "/vireo.js is not cached"
+[ "$(fetch /vireo.js)" = MISS ] || fail "the first /vireo.js was not a MISS"
+[ "$(fetch /vireo.js)" = HIT ] || fail "the second /vireo.js was not a HIT"
 echo "-- /vireo.js: MISS, then HIT"
 
 # The whole example site, TLS included, is valid nginx: its paths pointed into the scratch folder
