@@ -61,7 +61,7 @@ query="/status.json?game=q3&host=127.0.0.1&port=$game_port"
 
 start_fake_servers() { # $1: first port, $2: how many; returns once they answer
     python3 "$repo/bench/gateway/fake-q3-servers.py" "$1" "$2" >"$scratch/fakes-$1.txt" & pids+=($!)
-    for _ in $(seq 100); do grep -q ready "$scratch/fakes-$1.txt" && return 0; sleep 0.1; done
+    for _ in $(seq 100); do grep -qs ready "$scratch/fakes-$1.txt" && return 0; sleep 0.1; done
     echo "the fake game servers did not start" >&2
     return 1
 }
