@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the Debian package from a configured build directory and checks it as a user's desktop
+# Builds the Debian packages from a configured build directory and checks the tool's as a desktop
 # would meet it: unpacked into a scratch root, the launcher and the AppStream metainfo validate,
 # the icon is there at every size, the launcher's command starts the tool (offscreen) and the
 # package's dependencies resolve on this Debian. Usage: packaging/check-package.sh <build dir>
@@ -8,7 +8,8 @@ build="$(cd "${1:?usage: $0 <build dir>}" && pwd)"
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
-cmake --build "$build" --target tamarin
+# Everything the packages hold: the tool, the gateway, the compressed manuals and changelogs.
+cmake --build "$build"
 (cd "$build" && cpack -G DEB >/dev/null)
 deb=$(ls "$build"/tamarin_*.deb)
 echo "-- $(basename "$deb")"

@@ -1,0 +1,27 @@
+#!/usr/bin/env python3
+"""Quake III-style status servers on COUNT consecutive UDP ports of 127.0.0.1 from FIRST, all in one
+process, so the gateway can be made to cache a thousand distinct servers. Each answers with its
+port in its name. Usage: fake-q3-servers.py FIRST COUNT"""
+import selectors
+import socket
+import sys
+
+first, count = int(sys.argv[1]), int(sys.argv[2])
+players = b"".join(f'{20 - i} {30 + i} "Player{i}"\n'.encode() for i in range(8))
+selector = selectors.DefaultSelector()
+for port in range(first, first + count):
+    sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    sock.bind(("127.0.0.1", port))
+    sock.setblocking(False)
+    reply = (b"\xff\xff\xff\xffstatusResponse\n\\sv_hostname\\Bench server " + str(port).encode() +
+             b"\\mapname\\q3dm17\\sv_maxclients\\16\n" + players)
+    selector.register(sock, selectors.EVENT_READ, reply)
+print("ready", flush=True)
+while True:
+    for key, _ in selector.select():
+        try:
+            data, peer = key.fileobj.recvfrom(2048)
+        except BlockingIOError:
+            continue
+        if data.startswith(b"\xff\xff\xff\xffgetstatus"):
+            key.fileobj.sendto(key.data, peer)

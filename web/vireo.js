@@ -1,0 +1,1 @@
+/* The browser script; the real one is written with the web panel. */
