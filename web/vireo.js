@@ -338,6 +338,11 @@
   function start() {
     linkStyles();
     scan();
+    // Pages that add content later (a CMS widget, a single-page app) get their panels too.
+    const vireoLike = (n) => n.nodeType === 1 && (n.matches('object,embed') || n.querySelector('object,embed'));
+    new MutationObserver((records) => {
+      if (records.some((r) => [...r.addedNodes].some(vireoLike))) scan();
+    }).observe(document.documentElement, { childList: true, subtree: true });
   }
   if (document.readyState === 'loading') document.addEventListener('DOMContentLoaded', start);
   else start();
