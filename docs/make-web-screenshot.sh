@@ -2,10 +2,12 @@
 # Puts the tool's live preview and the web panel that vireo.js draws for the same (fake, local)
 # Quake III server side by side, as docs/preview-vs-web.png. The web side comes from the real
 # vireo-gateway when it is built, otherwise from a saved status answer of the same server.
-# Needs what docs/make-screenshots.sh needs, plus chromium; run after building build/debug.
+# Needs what docs/make-screenshots.sh needs, plus chromium; run after building build/debug
+# (TAMARIN=path shoots another build of the tool).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${1:-build/debug}"
+tamarin="${TAMARIN:-$build/app/tamarin}"
 # shellcheck source=docs/screenshot-lib.sh
 source docs/screenshot-lib.sh
 on_desktop 1024x768 "$@"
@@ -18,7 +20,7 @@ sleep 0.5
 
 # The preview: the window after Step 1, cut down to the control's own dark panel.
 last_server 27962
-"$build/app/tamarin" & app=$!
+"$tamarin" & app=$!
 shoot "$work/window.png"
 kill -TERM $app; wait $app || true
 box=$(convert "$work/window.png" -alpha set +transparent '#1c222e' -format '%@' info:)

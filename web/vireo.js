@@ -120,22 +120,29 @@
     'not allowed': 'not allowed'
   };
 
+  // An IPv6 address written bare would run into the port ("::1:27960"); it takes brackets.
+  const hostText = (host) => (host.includes(':') && !host.startsWith('[') ? '[' + host + ']' : host);
+
   // The texts a panel shows for a reply (null: no answer yet), as the desktop preview draws them.
   function view(s, reply, heightPx, expanded) {
-    const address = s.host ? s.host + ':' + (s.port || s.portText) : 'no server set';
+    const address = s.host ? hostText(s.host) + ':' + (s.port || s.portText) : 'no server set';
+    const data = !!reply && !reply.failed && (reply.state === 'online' || reply.stale);
     let state = 'querying\u2026';
     if (!statusPath(s)) state = 'not queried yet';
+    else if (data && reply.stale) state = 'online (stale)';
     else if (reply) state = reply.failed ? 'status unavailable' : STATES[reply.state] || 'status unavailable';
-    const tone = state === 'online' ? 'online' : reply || !statusPath(s) ? 'trouble' : 'dim';
-    const data = !!reply && !reply.failed && (reply.state === 'online' || reply.stale);
+    const tone = state === 'online' ? 'online' : (reply && !data) || !statusPath(s) ? 'trouble' : 'dim';
     const parts = [];
     if (data) parts.push(reply.map || 'no map', reply.players + '/' + reply.maxPlayers + ' players');
     const game = GAME_NAMES[s.game.toLowerCase()] || s.game;
     if (game) parts.push(game);
     if (data) parts.push(address);
+    const fit = data && expanded ? rowsThatFit(heightPx) : 0;
+    const rows = data ? reply.rows.slice(0, fit) : [];
+    const more = data ? reply.rows.length - fit : 0;
     return {
-      title: data && reply.name ? reply.name : address, state, tone, summary: parts.join(SEP),
-      rows: data && expanded ? reply.rows.slice(0, rowsThatFit(heightPx)) : []
+      title: data && reply.name ? reply.name : address, state, tone, summary: parts.join(SEP), rows,
+      more: fit > 0 && more > 0 ? '+' + more + ' more' : ''
     };
   }
 
@@ -260,6 +267,11 @@
     const summary = el('div', 'vireo-summary', root);
     const rows = el('div', 'vireo-rows', root);
     rows.id = id;
+    // Small headings over the columns; what did not fit is counted right after the name heading.
+    const heads = el('div', 'vireo-heads', rows);
+    el('span', 'vireo-name', heads).textContent = 'Player';
+    const more = el('span', 'vireo-more', heads);
+    for (const t of ['Score', 'Ping']) el('span', 'vireo-num', heads).textContent = t;
 
     const panel = {
       intervalMs: s.intervalMs, visible: !watcher, expanded: s.details, height: h.initial, reply: null,
@@ -276,10 +288,11 @@
       setText(state, v.state);
       state.className = 'vireo-state vireo-' + v.tone;
       setText(summary, v.summary);
-      rows.hidden = !panel.expanded || rowsThatFit(panel.height) === 0;
-      while (rows.children.length > v.rows.length) rows.lastChild.remove();
+      rows.hidden = v.rows.length === 0;
+      setText(more, v.more);
+      while (rows.children.length > v.rows.length + 1) rows.lastChild.remove();
       v.rows.forEach((r, i) => {
-        const row = rows.children[i] || el('div', 'vireo-row', rows);
+        const row = rows.children[i + 1] || el('div', 'vireo-row', rows);
         if (!row.firstChild) ['vireo-name', 'vireo-num', 'vireo-num'].forEach((c) => el('span', c, row));
         setText(row.children[0], r.name);
         setText(row.children[1], String(r.score));

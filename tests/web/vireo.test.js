@@ -21,8 +21,10 @@ test('snippet values, heights and rows', () => {
 test('replies become texts and nothing else', () => {
   const body = { state: 'online', name: '<img src=x>', map: 'q3dm17', players: 2, maxPlayers: 16, rows: [{ name: 'A', score: 3, ping: 40 }, { name: 7 }, null], minRefresh: 5 };
   const r = v.interpretReply(200, body), none = { name: '', score: 0, ping: 0 };
-  assert.deepEqual(v.view(settings(), r, 116, true), { title: '<img src=x>', state: 'online', tone: 'online', summary: 'q3dm17  ·  2/16 players  ·  Half-Life  ·  10.0.0.1:27015', rows: [body.rows[0], none, none] });
-  assert.deepEqual(v.view(settings(), r, 43, false).rows, []);
+  assert.deepEqual(v.view(settings(), r, 116, true), { title: '<img src=x>', state: 'online', tone: 'online', summary: 'q3dm17  ·  2/16 players  ·  Half-Life  ·  10.0.0.1:27015', rows: [body.rows[0], none, none], more: '' });
+  assert.deepEqual([[116, true, 7], [118, true, 5], [43, false, 7], [43, true, 7]].map(([h, open, n]) => v.view(settings(), { ...r, rows: Array(n).fill(none) }, h, open)).map((x) => [x.rows.length, x.more]), [[5, '+2 more'], [5, ''], [0, ''], [0, '']]);
+  const stale = v.view(settings({ HostName: '::1' }), { ...r, state: 'not answering', stale: true }, 43, false);
+  assert.deepEqual([stale.state, stale.tone, stale.summary.split('  ·  ')[3]], ['online (stale)', 'dim', '[::1]:27015']);
   const states = [[null, 'querying…'], [{ failed: true }, 'status unavailable'], [v.interpretReply(200, { state: 'not answering' }), 'not answering'],
     [v.interpretReply(400, { state: 'unknown game' }), 'unknown game type'], [v.interpretReply(502, { state: 'online' }), 'status unavailable'], [v.interpretReply(200, 'x'), 'status unavailable']];
   for (const [reply, state] of states) assert.deepEqual(Object.values(v.view(settings(), reply, 43, false)).slice(0, 2), ['10.0.0.1:27015', state]);
