@@ -1,7 +1,6 @@
 // The script in a real headless chromium, driven through chromedriver, against the gateway (or,
 // where it is not built, a stand-in that answers the same JSON) and a fake Quake III server.
-const test = require('node:test');
-const assert = require('node:assert/strict');
+const test = require('node:test'), assert = require('node:assert/strict');
 const { spawn, execFileSync } = require('node:child_process');
 const fs = require('node:fs'), http = require('node:http'), dgram = require('node:dgram'), os = require('node:os'), path = require('node:path');
 if (!['/usr/bin/chromium', '/usr/bin/chromedriver'].every(fs.existsSync) || !process.env.WEB_SNIPPET) process.exit(77);
@@ -40,9 +39,7 @@ const panels = () => [...document.querySelectorAll('.vireo')].map((p) => [p.quer
 test('pasted snippets become live panels', async (t) => {
   const qport = await new Promise((r) => q3.bind(0, '127.0.0.1', () => r(q3.address().port)));
   const port = await listen(front), sitePort = await listen(site), driverPort = await freePort(), src = `http://127.0.0.1:${port}`;
-  if (real) {
-    gateway = spawn(process.env.VIREO_GATEWAY, ['--listen', `127.0.0.1:${gwPort = await freePort()}`, '--allow', `q3:127.0.0.1:${qport}`, '--min-refresh', '1', '--allow-origin', '*'], { stdio: 'inherit' });
-  }
+  if (real) gateway = spawn(process.env.VIREO_GATEWAY, ['--listen', `127.0.0.1:${gwPort = await freePort()}`, '--allow', `q3:127.0.0.1:${qport}`, '--min-refresh', '1', '--allow-origin', '*'], { stdio: 'inherit' });
   const snippet = (...a) => execFileSync(process.env.WEB_SNIPPET, a.map(String)).toString();
   // Two whole snippets of one server, then one that kept only its EMBED.
   const html = `<!doctype html><meta charset=utf-8><title>page</title><body>${snippet(118, 'q3', '127.0.0.1', qport, 1000, 1, 1740)}<p>between</p>` +

@@ -1,5 +1,4 @@
-const test = require('node:test');
-const assert = require('node:assert/strict');
+const test = require('node:test'), assert = require('node:assert/strict');
 const v = require('../../web/vireo.js');
 
 const example = { GameType: 'hl', HostName: '10.0.0.1', HostPort: '27015', RefreshInterval: '30000', Details: 'True', ExpandedHight: '1740' };
