@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
-# Installs the Debian package with apt on a clean, minimal Debian 12 (made with debootstrap in a
-# scratch folder) and starts the tool there the way its launcher says. Needs root, debootstrap and
-# a reachable Debian mirror; it takes about a minute. CI runs it on Debian 12 hosts:
+# Installs the Debian packages with apt on a clean, minimal Debian 12 (made with debootstrap in a
+# scratch folder): starts the tool there the way its launcher says, and the gateway the way its
+# systemd unit says, then removes and purges the gateway. Needs root, debootstrap and a reachable
+# Debian mirror; it takes about a minute. CI runs it on Debian 12 hosts:
 #   sudo packaging/check-clean-install.sh <build dir>   (after packaging/check-package.sh)
 set -euo pipefail
 build="$(cd "${1:?usage: $0 <build dir>}" && pwd)"
 mirror="${DEBIAN_MIRROR:-http://deb.debian.org/debian}"
 deb=$(ls "$build"/tamarin_*.deb)
+gateway_deb=$(ls "$build"/vireo-gateway_*.deb)
 scratch=$(mktemp -d)
 root="$scratch/bookworm"
+gateway_pid=""
 cleanup() {
+    [ -n "$gateway_pid" ] && kill "$gateway_pid" 2>/dev/null
     umount "$root/proc" 2>/dev/null || true
     rm -rf --one-file-system "$scratch"
 }
@@ -18,17 +22,19 @@ trap cleanup EXIT
 debootstrap --variant=minbase bookworm "$root" "$mirror" >"$scratch/debootstrap.log"
 # Some containers may not mount /proc; apt and the tool manage without it.
 mount -t proc proc "$root/proc" 2>/dev/null || echo "(the scratch root has no /proc)"
-cp "$deb" "$root/tmp/"
+cp "$deb" "$gateway_deb" "$root/tmp/"
 in_root() {
     chroot "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root \
         DEBIAN_FRONTEND=noninteractive "$@"
 }
 in_root apt-get update -q >/dev/null
-if ! in_root apt-get install -y -q --no-install-recommends "/tmp/$(basename "$deb")" \
-    >"$scratch/install.log" 2>&1; then
-    cat "$scratch/install.log"
-    exit 1
-fi
+apt_in_root() {
+    if ! in_root apt-get "$@" -y -q --no-install-recommends >"$scratch/apt.log" 2>&1; then
+        cat "$scratch/apt.log"
+        exit 1
+    fi
+}
+apt_in_root install "/tmp/$(basename "$deb")"
 echo "-- $(basename "$deb") installed with apt on a clean Debian 12"
 
 # The launcher's command, as a desktop would run it; a terminate signal closes the window and the
@@ -38,3 +44,34 @@ in_root sh -c "XDG_CONFIG_HOME=/tmp/config QT_QPA_PLATFORM=offscreen $command 2>
     app=\$!; sleep 3; kill -TERM \$app; wait \$app"
 grep -q '^\[LastServer\]' "$root/tmp/config/Tamarin/Tamarin.ini"
 echo "-- the launcher's command started the installed tool and it closed cleanly"
+
+apt_in_root install "/tmp/$(basename "$gateway_deb")"
+echo "-- $(basename "$gateway_deb") installed with apt on a clean Debian 12"
+# Installed, not enabled: the shipped allow-list is empty.
+test -f "$root/var/lib/systemd/deb-systemd-helper-enabled/vireo-gateway.service.dsh-also"
+test ! -e "$root/etc/systemd/system/multi-user.target.wants/vireo-gateway.service"
+# The unit's command, with the shipped configuration, on a free port (the chroot shares this
+# machine's network, so curl here reaches it).
+command=$(sed -n 's/^ExecStart=//p' "$root/lib/systemd/system/vireo-gateway.service")
+port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+# shellcheck disable=SC2086
+(exec chroot "$root" env -i PATH=/usr/bin:/bin $command --listen "127.0.0.1:$port") \
+    >"$scratch/gateway.log" 2>&1 &
+gateway_pid=$!
+for _ in $(seq 50); do
+    curl -fs --max-time 1 "http://127.0.0.1:$port/healthz" >/dev/null && break
+    sleep 0.1
+done
+curl -fs --max-time 2 "http://127.0.0.1:$port/healthz" >/dev/null ||
+    { cat "$scratch/gateway.log"; exit 1; }
+kill "$gateway_pid"
+wait "$gateway_pid" 2>/dev/null || true
+gateway_pid=""
+echo "-- the unit's command started the installed gateway with the shipped configuration"
+# Removing keeps the administrator's configuration; purging takes it and the unit's state away.
+apt_in_root remove vireo-gateway
+test -f "$root/etc/vireo-gateway.conf"
+apt_in_root purge vireo-gateway
+test ! -e "$root/etc/vireo-gateway.conf"
+test ! -e "$root/var/lib/systemd/deb-systemd-helper-enabled/vireo-gateway.service.dsh-also"
+echo "-- removed (configuration kept), then purged (configuration and unit state gone)"

@@ -1,0 +1,123 @@
+#include "gateway/connectionguard.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+
+namespace tamarin::gateway {
+
+ConnectionGuard::ConnectionGuard(const ConnectionLimits& limits, GatewayMetrics& metrics,
+                                 QObject* parent)
+    : QTcpServer(parent), limits_(limits), metrics_(metrics) {
+    clock_.start();
+    // Deadlines are checked a few times per timeout: one timer for all connections costs less
+    // than a timer each, and a deadline is kept to within a quarter of it.
+    const int shortest = std::min(limits_.idleTimeoutMs, limits_.requestTimeoutMs);
+    sweeper_.setInterval(std::clamp(shortest / 4, 10, 250));
+    connect(&sweeper_, &QTimer::timeout, this, &ConnectionGuard::sweep);
+    sweeper_.start();
+}
+
+void ConnectionGuard::incomingConnection(qintptr descriptor) {
+    if (connections_.size() >= limits_.maxConnections) {
+        metrics_.countDropped(GatewayMetrics::Dropped::ConnectionLimit);
+        ::close(int(descriptor));
+        return;
+    }
+    auto* socket = new QTcpSocket(this);
+    if (!socket->setSocketDescriptor(descriptor)) {
+        delete socket;
+        ::close(int(descriptor));
+        return;
+    }
+    // The HTTP library reads all a client sends; the buffer bound stops a fast client from
+    // filling memory before the size check sees its bytes.
+    socket->setReadBufferSize(qint64(limits_.maxRequestBytes) * 2 + 4096);
+    // Connected before the library connects its own, so the size is checked before it parses.
+    connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
+    connect(socket, &QObject::destroyed, this, [this, socket] { connections_.remove(socket); });
+    connections_.insert(socket, Connection{socket, Phase::Idle, clock_.elapsed(), 0});
+    addPendingConnection(socket);
+}
+
+void ConnectionGuard::onReadyRead(QTcpSocket* socket) {
+    const auto it = connections_.find(socket);
+    if (it == connections_.end()) {
+        return;
+    }
+    if (it->phase == Phase::Idle) {
+        it->phase = Phase::Reading;
+        it->sinceMs = clock_.elapsed();
+        it->bytes = 0;
+    }
+    // What is available now is what arrived since the library last read.
+    it->bytes += socket->bytesAvailable();
+    if (it->bytes > limits_.maxRequestBytes) {
+        refuseOversized(socket);
+    }
+}
+
+void ConnectionGuard::refuseOversized(QTcpSocket* socket) {
+    metrics_.countDropped(GatewayMetrics::Dropped::Oversized);
+    connections_.remove(socket);
+    // Read away what came, so the library has nothing left to parse, then close after the answer.
+    socket->readAll();
+    socket->write(
+        "HTTP/1.1 431 Request Header Fields Too Large\r\n"
+        "Content-Length: 0\r\nConnection: close\r\n\r\n");
+    socket->flush();
+    socket->disconnectFromHost();
+    socket->deleteLater();
+}
+
+bool ConnectionGuard::requestDispatched(QTcpSocket* socket) {
+    const auto it = connections_.find(socket);
+    if (it == connections_.end()) {
+        return true;
+    }
+    if (it->phase == Phase::Answering) {
+        metrics_.countDropped(GatewayMetrics::Dropped::Pipelined);
+        return false;
+    }
+    it->phase = Phase::Answering;
+    it->bytes = 0;
+    return true;
+}
+
+void ConnectionGuard::answered(QTcpSocket* socket) {
+    const auto it = connections_.find(socket);
+    if (it != connections_.end() && it->phase == Phase::Answering) {
+        it->phase = Phase::Idle;
+        it->sinceMs = clock_.elapsed();
+    }
+}
+
+void ConnectionGuard::sweep() {
+    const qint64 now = clock_.elapsed();
+    QList<std::pair<QTcpSocket*, GatewayMetrics::Dropped>> doomed;
+    for (auto it = connections_.begin(); it != connections_.end();) {
+        QTcpSocket* socket = it->socket.data();
+        if (!socket) {
+            it = connections_.erase(it);
+            continue;
+        }
+        const qint64 age = now - it->sinceMs;
+        if ((it->phase == Phase::Idle && age > limits_.idleTimeoutMs) ||
+            (it->phase == Phase::Reading && age > limits_.requestTimeoutMs)) {
+            doomed.append({socket, GatewayMetrics::Dropped::Timeout});
+        }
+        ++it;
+    }
+    for (const auto& [socket, reason] : doomed) {
+        drop(socket, reason);
+    }
+}
+
+void ConnectionGuard::drop(QTcpSocket* socket, GatewayMetrics::Dropped reason) {
+    metrics_.countDropped(reason);
+    connections_.remove(socket);
+    socket->abort();
+    socket->deleteLater();
+}
+
+}  // namespace tamarin::gateway

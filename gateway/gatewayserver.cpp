@@ -1,0 +1,323 @@
+#include "gateway/gatewayserver.h"
+
+#include <QFile>
+#include <QHttpServerRequest>
+#include <QUrlQuery>
+
+// Resources of a static library are registered by hand: nothing else references them. Outside
+// any namespace, as the resource's own registration function is.
+static void registerWebResources() {
+    Q_INIT_RESOURCE(web);
+}
+
+namespace tamarin::gateway {
+
+namespace {
+
+using StatusCode = QHttpServerResponder::StatusCode;
+constexpr const char* kJson = "application/json; charset=utf-8";
+constexpr const char* kStaticCacheControl = "public, max-age=300";
+
+GatewayMetrics::Endpoint endpointOf(const QString& path) {
+    using E = GatewayMetrics::Endpoint;
+    static const QHash<QString, E> endpoints{
+        {QStringLiteral("/status.json"), E::Status}, {QStringLiteral("/banner.svg"), E::Banner},
+        {QStringLiteral("/vireo.js"), E::Script},    {QStringLiteral("/vireo.css"), E::Style},
+        {QStringLiteral("/healthz"), E::Health},     {QStringLiteral("/metrics"), E::Metrics},
+    };
+    return endpoints.value(path, E::Other);
+}
+
+// Any of the listed tags matches, weak or strong (a GET may compare weakly), and so does "*".
+bool etagMatches(const QByteArray& ifNoneMatch, const QByteArray& etag) {
+    if (ifNoneMatch.isEmpty() || etag.isEmpty()) {
+        return false;
+    }
+    return ifNoneMatch.trimmed() == "*" || ifNoneMatch.contains(etag);
+}
+
+std::optional<int> smallNumber(const QString& text, int highest) {
+    bool ok = false;
+    const int n = text.toInt(&ok);
+    if (!ok || n < 0 || text.size() > 6 || !text.front().isDigit()) {
+        return std::nullopt;
+    }
+    return std::min(n, highest);
+}
+
+std::optional<BannerLayout> bannerLayoutOf(const QUrlQuery& query) {
+    BannerLayout layout;
+    const QString details = query.queryItemValue(QStringLiteral("details"));
+    if (!details.isEmpty() && details != QLatin1String("0") && details != QLatin1String("1")) {
+        return std::nullopt;
+    }
+    layout.details = details == QLatin1String("1");
+    layout.rows = kDefaultBannerRows;
+    if (query.hasQueryItem(QStringLiteral("rows"))) {
+        const auto rows = smallNumber(query.queryItemValue(QStringLiteral("rows")), kMaxBannerRows);
+        if (!rows) {
+            return std::nullopt;
+        }
+        layout.rows = *rows;
+    }
+    return layout;
+}
+
+QSet<QString> idsOf(const QList<ServerKey>& keys) {
+    QSet<QString> ids;
+    for (const ServerKey& key : keys) {
+        ids.insert(key.id());
+    }
+    return ids;
+}
+
+}  // namespace
+
+GatewayServer::GatewayServer(const GatewayOptions& options, QObject* parent)
+    : QAbstractHttpServer(parent),
+      options_(options),
+      allowed_(idsOf(options.allow)),
+      rateLimiter_(options.ratePerSecond, options.burst),
+      guard_(new ConnectionGuard(options.limits, metrics_)),
+      cache_(new StatusCache(options.cache, allowed_, metrics_, this)) {
+    registerWebResources();
+    script_ = staticFile(QStringLiteral(":/web/vireo.js"), "application/javascript; charset=utf-8");
+    style_ = staticFile(QStringLiteral(":/web/vireo.css"), "text/css; charset=utf-8");
+    connect(cache_, &StatusCache::answered, this, &GatewayServer::onAnswered);
+}
+
+GatewayServer::~GatewayServer() {
+    // Pages still waiting are dropped with their connections, before the sockets go.
+    waiting_.clear();
+}
+
+std::variant<quint16, QString> GatewayServer::start() {
+    if (!guard_->listen(options_.listenAddress, options_.listenPort)) {
+        const QString why = guard_->errorString();
+        return QStringLiteral("cannot listen on %1 port %2: %3")
+            .arg(options_.listenAddress.toString())
+            .arg(options_.listenPort)
+            .arg(why);
+    }
+    bind(guard_);  // the HTTP server owns the listening socket from here on
+    return guard_->serverPort();
+}
+
+GatewayServer::Answer GatewayServer::staticFile(const QString& resource,
+                                                const QByteArray& contentType) {
+    QFile file(resource);
+    Answer answer;
+    answer.contentType = contentType;
+    answer.body = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    answer.etag = etagOf(answer.body);
+    answer.cacheControl = kStaticCacheControl;
+    return answer;
+}
+
+GatewayServer::Answer GatewayServer::error(int status, const QString& state,
+                                           const QString& message) {
+    Answer answer;
+    answer.status = status;
+    answer.contentType = kJson;
+    answer.body = errorJson(state, message);
+    return answer;
+}
+
+bool GatewayServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
+    if (!guard_->requestDispatched(socket)) {
+        socket->abort();
+        return true;
+    }
+    QHttpServerResponder responder = makeResponder(request, socket);
+    Asked asked;
+    asked.endpoint = endpointOf(request.url().path());
+    asked.origin = request.value(QByteArrayLiteral("origin"));
+    asked.ifNoneMatch = request.value(QByteArrayLiteral("if-none-match"));
+    asked.socket = socket;
+    route(request, asked, responder);
+    return true;
+}
+
+void GatewayServer::missingHandler(const QHttpServerRequest&, QTcpSocket*) {
+    // Every request is handled in handleRequest, a 404 included.
+}
+
+void GatewayServer::route(const QHttpServerRequest& request, Asked& asked,
+                          QHttpServerResponder& responder) {
+    if (request.method() != QHttpServerRequest::Method::Get) {
+        respond(asked, responder,
+                error(405, QStringLiteral("bad request"), QStringLiteral("only GET is served")));
+        return;
+    }
+    const bool limited = asked.endpoint != Endpoint::Health && asked.endpoint != Endpoint::Metrics;
+    if (const int wait = limited ? rateLimiter_.admit(clientOf(request), cache_->nowMs()) : 0) {
+        metrics_.countRateLimited();
+        Answer answer = error(429, QStringLiteral("busy"), QStringLiteral("too many requests"));
+        answer.retryAfter = wait;
+        respond(asked, responder, answer);
+        return;
+    }
+    switch (asked.endpoint) {
+        case Endpoint::Status:
+        case Endpoint::Banner:
+            answerServer(request, asked, responder);
+            return;
+        case Endpoint::Script:
+            respond(asked, responder, script_);
+            return;
+        case Endpoint::Style:
+            respond(asked, responder, style_);
+            return;
+        case Endpoint::Health:
+            respond(asked, responder, Answer{200, "text/plain; charset=utf-8", "ok", {}});
+            return;
+        case Endpoint::Metrics:
+            metrics_.setGauges(cache_->size(), guard_->openConnections());
+            respond(asked, responder,
+                    Answer{200, "text/plain; version=0.0.4; charset=utf-8", metrics_.render(), {}});
+            return;
+        default:
+            respond(asked, responder,
+                    error(404, QStringLiteral("bad request"), QStringLiteral("no such page")));
+    }
+}
+
+void GatewayServer::answerServer(const QHttpServerRequest& request, Asked& asked,
+                                 QHttpServerResponder& responder) {
+    const QUrlQuery query = request.query();
+    const auto item = [&query](const char* name) {
+        return query.queryItemValue(QLatin1String(name), QUrl::FullyDecoded);
+    };
+    const KeyOrError keyOrError = serverKeyFromParts(item("game"), item("host"), item("port"));
+    if (const auto* problem = std::get_if<KeyError>(&keyOrError)) {
+        const bool unknownGame = problem->kind == KeyError::Kind::UnknownGame;
+        respond(
+            asked, responder,
+            error(400, unknownGame ? QStringLiteral("unknown game") : QStringLiteral("bad request"),
+                  problem->message));
+        return;
+    }
+    if (asked.endpoint == Endpoint::Banner) {
+        const std::optional<BannerLayout> layout = bannerLayoutOf(query);
+        if (!layout) {
+            respond(asked, responder,
+                    error(400, QStringLiteral("bad request"),
+                          QStringLiteral("details must be 0 or 1, rows a whole number")));
+            return;
+        }
+        asked.layout = *layout;
+    }
+    const ServerKey& key = std::get<ServerKey>(keyOrError);
+    const QString id = key.id();
+    if (!allowed_.contains(id)) {
+        respond(asked, responder,
+                error(403, QStringLiteral("not allowed"),
+                      QStringLiteral("the gateway does not query that server")));
+        return;
+    }
+    if (Snapshot* snapshot = cache_->fresh(key, id)) {
+        respond(asked, responder, answerFrom(*snapshot, asked));
+        return;
+    }
+    waiting_[id].push_back(std::make_unique<Waiting>(Waiting{asked, std::move(responder)}));
+}
+
+void GatewayServer::onAnswered(const QString& id) {
+    const auto found = waiting_.find(id);
+    if (found == waiting_.end()) {
+        return;
+    }
+    const std::vector<std::unique_ptr<Waiting>> waiting = std::move(found->second);
+    waiting_.erase(found);
+    Snapshot* snapshot = cache_->latest(id);
+    if (!snapshot) {
+        return;
+    }
+    for (const std::unique_ptr<Waiting>& w : waiting) {
+        // A page that hung up while waiting has nobody left to answer.
+        if (w->asked.socket && w->asked.socket->state() == QAbstractSocket::ConnectedState) {
+            respond(w->asked, w->responder, answerFrom(*snapshot, w->asked));
+        }
+    }
+}
+
+GatewayServer::Answer GatewayServer::answerFrom(Snapshot& snapshot, const Asked& asked) const {
+    const qint64 remainingMs = std::max<qint64>(0, snapshot.freshUntilMs - cache_->nowMs());
+    Answer answer{snapshot.httpStatus, kJson, snapshot.body, snapshot.etag,
+                  "public, max-age=" + QByteArray::number(remainingMs / 1000)};
+    if (asked.endpoint == Endpoint::Banner && snapshot.httpStatus == 200) {
+        const BannerLayout& layout = asked.layout;
+        if (!snapshot.bannerLayout || snapshot.bannerLayout->details != layout.details ||
+            snapshot.bannerLayout->rows != layout.rows) {
+            snapshot.banner = bannerSvg(snapshot.published, layout);
+            snapshot.bannerEtag = etagOf(snapshot.banner);
+            snapshot.bannerLayout = layout;
+        }
+        answer.contentType = "image/svg+xml";
+        answer.body = snapshot.banner;
+        answer.etag = snapshot.bannerEtag;
+    }
+    return answer;
+}
+
+void GatewayServer::respond(const Asked& asked, QHttpServerResponder& responder,
+                            const Answer& answer) {
+    const bool notModified = answer.status == 200 && etagMatches(asked.ifNoneMatch, answer.etag);
+    const int status = notModified ? 304 : answer.status;
+    responder.writeStatusLine(StatusCode(status));
+    if (!notModified) {
+        responder.writeHeader(QByteArrayLiteral("Content-Type"), answer.contentType);
+        responder.writeHeader(QByteArrayLiteral("Content-Length"),
+                              QByteArray::number(answer.body.size()));
+    }
+    responder.writeHeader(QByteArrayLiteral("Cache-Control"), answer.cacheControl);
+    if (!answer.etag.isEmpty()) {
+        responder.writeHeader(QByteArrayLiteral("ETag"), answer.etag);
+    }
+    if (answer.retryAfter > 0) {
+        responder.writeHeader(QByteArrayLiteral("Retry-After"),
+                              QByteArray::number(answer.retryAfter));
+    }
+    responder.writeHeader(QByteArrayLiteral("X-Content-Type-Options"),
+                          QByteArrayLiteral("nosniff"));
+    if (asked.endpoint == Endpoint::Banner) {
+        // Whatever ends up in the image, it can run nothing and fetch nothing.
+        responder.writeHeader(QByteArrayLiteral("Content-Security-Policy"),
+                              QByteArrayLiteral("default-src 'none'; style-src 'unsafe-inline'"));
+    }
+    writeCorsHeaders(asked, responder);
+    responder.writeBody(notModified ? QByteArray() : answer.body);
+    metrics_.countRequest(asked.endpoint, status);
+    guard_->answered(asked.socket);
+}
+
+void GatewayServer::writeCorsHeaders(const Asked& asked, QHttpServerResponder& responder) const {
+    if (options_.allowOrigins.isEmpty()) {
+        return;
+    }
+    if (options_.allowOrigins.contains(QLatin1String("*"))) {
+        responder.writeHeader(QByteArrayLiteral("Access-Control-Allow-Origin"),
+                              QByteArrayLiteral("*"));
+        return;
+    }
+    // The answer depends on who asks: caches keep one copy per origin.
+    responder.writeHeader(QByteArrayLiteral("Vary"), QByteArrayLiteral("Origin"));
+    if (!asked.origin.isEmpty() &&
+        options_.allowOrigins.contains(QString::fromUtf8(asked.origin))) {
+        responder.writeHeader(QByteArrayLiteral("Access-Control-Allow-Origin"), asked.origin);
+    }
+}
+
+QHostAddress GatewayServer::clientOf(const QHttpServerRequest& request) const {
+    const QHostAddress peer = request.remoteAddress();
+    if (!options_.trustedProxies.contains(peer)) {
+        return peer;
+    }
+    // The proxy appends the address it saw; anything before it the client could have made up.
+    const QByteArray forwarded = request.value(QByteArrayLiteral("x-forwarded-for"));
+    const QHostAddress client(
+        QString::fromLatin1(forwarded.mid(forwarded.lastIndexOf(',') + 1).trimmed()));
+    return client.isNull() ? peer : client;
+}
+
+}  // namespace tamarin::gateway

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QAbstractHttpServer>
+#include <QHash>
+#include <QHttpServerResponder>
+#include <QPointer>
+#include <QSet>
+#include <memory>
+#include <unordered_map>
+#include <variant>
+#include <vector>
+
+#include "gateway/connectionguard.h"
+#include "gateway/gatewayoptions.h"
+#include "gateway/metrics.h"
+#include "gateway/ratelimiter.h"
+#include "gateway/statuscache.h"
+
+namespace tamarin::gateway {
+
+// The gateway's HTTP side: /status.json and /banner.svg from the status cache, the browser
+// script and stylesheet compiled in, /healthz and /metrics. Every request gets an answer with a
+// defined status code; nothing a client sends is ever thrown or logged per request.
+class GatewayServer : public QAbstractHttpServer {
+    Q_OBJECT
+
+  public:
+    explicit GatewayServer(const GatewayOptions& options, QObject* parent = nullptr);
+    ~GatewayServer() override;
+
+    // Listens where the options say: the port listened on, or why it could not.
+    std::variant<quint16, QString> start();
+    const GatewayMetrics& metrics() const { return metrics_; }
+
+  protected:
+    bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override;
+    void missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) override;
+
+  private:
+    using Endpoint = GatewayMetrics::Endpoint;
+    // What a request asked, kept while it waits for its server's query.
+    struct Asked {
+        Endpoint endpoint = Endpoint::Other;
+        QByteArray origin;
+        QByteArray ifNoneMatch;
+        BannerLayout layout;
+        QPointer<QTcpSocket> socket;
+    };
+    struct Waiting {
+        Asked asked;
+        QHttpServerResponder responder;
+    };
+    struct Answer {
+        int status = 200;
+        QByteArray contentType;
+        QByteArray body;
+        QByteArray etag;
+        QByteArray cacheControl = "no-store";
+        int retryAfter = 0;
+    };
+
+    void route(const QHttpServerRequest& request, Asked& asked, QHttpServerResponder& responder);
+    void answerServer(const QHttpServerRequest& request, Asked& asked,
+                      QHttpServerResponder& responder);
+    void onAnswered(const QString& id);
+    Answer answerFrom(Snapshot& snapshot, const Asked& asked) const;
+    void respond(const Asked& asked, QHttpServerResponder& responder, const Answer& answer);
+    void writeCorsHeaders(const Asked& asked, QHttpServerResponder& responder) const;
+    QHostAddress clientOf(const QHttpServerRequest& request) const;
+    static Answer error(int status, const QString& state, const QString& message);
+    static Answer staticFile(const QString& resource, const QByteArray& contentType);
+
+    GatewayOptions options_;
+    GatewayMetrics metrics_;
+    QSet<QString> allowed_;
+    RateLimiter rateLimiter_;
+    ConnectionGuard* guard_;
+    StatusCache* cache_;
+    Answer script_;
+    Answer style_;
+    struct IdHash {
+        size_t operator()(const QString& id) const { return qHash(id); }
+    };
+    std::unordered_map<QString, std::vector<std::unique_ptr<Waiting>>, IdHash> waiting_;
+};
+
+}  // namespace tamarin::gateway

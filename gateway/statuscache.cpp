@@ -1,0 +1,187 @@
+#include "gateway/statuscache.h"
+
+#include <QHostAddress>
+
+#include "gateway/addresspolicy.h"
+
+namespace tamarin::gateway {
+
+using Outcome = GatewayMetrics::QueryOutcome;
+using Lookup = QFutureWatcher<std::optional<Endpoint>>;
+
+struct StatusCache::Entry {
+    ServerKey key;
+    QString id;
+    std::unique_ptr<ServerQuery> query;
+    std::unique_ptr<Lookup> lookup;
+    bool running = false;
+    qint64 startedMs = 0;
+    qint64 lastUsedMs = 0;
+    std::optional<Snapshot> snapshot;
+    // The last answer from a server online, kept through one failed query.
+    std::optional<PublishedStatus> lastGood;
+};
+
+namespace {
+
+Outcome outcomeOf(ServerStatus::State state) {
+    switch (state) {
+        case ServerStatus::State::Online:
+            return Outcome::Online;
+        case ServerStatus::State::Refused:
+            return Outcome::Refused;
+        case ServerStatus::State::BadAddress:
+            return Outcome::BadAddress;
+        default:
+            return Outcome::NotAnswering;
+    }
+}
+
+ServerStatus withState(ServerStatus::State state) {
+    ServerStatus status;
+    status.state = state;
+    return status;
+}
+
+}  // namespace
+
+StatusCache::StatusCache(const CacheSettings& settings, QSet<QString> allowedIds,
+                         GatewayMetrics& metrics, QObject* parent)
+    : QObject(parent), settings_(settings), allowedIds_(std::move(allowedIds)), metrics_(metrics) {
+    clock_.start();
+}
+
+StatusCache::~StatusCache() = default;
+
+Snapshot* StatusCache::fresh(const ServerKey& key, const QString& id) {
+    Entry& entry = entryFor(key, id);
+    entry.lastUsedMs = nowMs();
+    if (entry.snapshot && nowMs() < entry.snapshot->freshUntilMs) {
+        metrics_.countCacheHit();
+        return &*entry.snapshot;
+    }
+    metrics_.countCacheMiss();
+    if (entry.running) {
+        metrics_.countCoalesced();
+    } else {
+        startQuery(entry);
+    }
+    return nullptr;
+}
+
+Snapshot* StatusCache::latest(const QString& id) {
+    const auto it = entries_.constFind(id);
+    return it != entries_.constEnd() && (*it)->snapshot ? &*(*it)->snapshot : nullptr;
+}
+
+StatusCache::Entry& StatusCache::entryFor(const ServerKey& key, const QString& id) {
+    const auto it = entries_.constFind(id);
+    if (it != entries_.constEnd()) {
+        return **it;
+    }
+    if (entries_.size() >= settings_.capacity) {
+        evictOne();
+    }
+    auto entry = std::make_shared<Entry>();
+    entry->key = key;
+    entry->id = id;
+    return **entries_.insert(id, std::move(entry));
+}
+
+// The server asked about longest ago goes, unless its query runs: pages are waiting on it.
+void StatusCache::evictOne() {
+    auto oldest = entries_.end();
+    for (auto it = entries_.begin(); it != entries_.end(); ++it) {
+        if (!(*it)->running &&
+            (oldest == entries_.end() || (*it)->lastUsedMs < (*oldest)->lastUsedMs)) {
+            oldest = it;
+        }
+    }
+    if (oldest != entries_.end()) {
+        entries_.erase(oldest);
+    }
+}
+
+void StatusCache::startQuery(Entry& entry) {
+    entry.running = true;
+    entry.startedMs = nowMs();
+    if (entry.key.hostIsLiteral()) {
+        queryAt(entry, entry.key.host);
+        return;
+    }
+    entry.lookup = std::make_unique<Lookup>();
+    connect(entry.lookup.get(), &Lookup::finished, this, [this, &entry] { onLookedUp(entry); });
+    entry.lookup->setFuture(lookUpEndpoint(entry.key.host, entry.key.port));
+}
+
+void StatusCache::onLookedUp(Entry& entry) {
+    const QFuture<std::optional<Endpoint>> future = entry.lookup->future();
+    entry.lookup.release()->deleteLater();  // it is emitting the signal that brought us here
+    if (future.resultCount() == 0) {
+        onFinished(entry, withState(ServerStatus::State::NotAnswering));  // no lookup to be had
+        return;
+    }
+    const std::optional<Endpoint> found = future.result();
+    if (!found) {
+        onFinished(entry, withState(ServerStatus::State::BadAddress));
+        return;
+    }
+    const QHostAddress address(reinterpret_cast<const sockaddr*>(&found->address));
+    const QString literal = address.toString();
+    ServerKey asLiteral = entry.key;
+    asLiteral.host = literal;
+    if (!isPublicAddress(address) && !allowedIds_.contains(asLiteral.id())) {
+        metrics_.countQueryOutcome(Outcome::NotAllowed, (nowMs() - entry.startedMs) / 1000.0);
+        PublishedStatus published{entry.key, withState(ServerStatus::State::BadAddress),
+                                  QDateTime::currentDateTimeUtc(), false,
+                                  settings_.minRefreshSeconds};
+        publish(entry, 403, published);
+        return;
+    }
+    queryAt(entry, literal);
+}
+
+void StatusCache::queryAt(Entry& entry, const QString& address) {
+    if (!entry.query) {
+        entry.query = std::make_unique<ServerQuery>();
+        entry.query->setTimeoutMs(settings_.queryTimeoutMs);
+        connect(entry.query.get(), &ServerQuery::finished, this,
+                [this, &entry](const ServerStatus& status) { onFinished(entry, status); });
+    }
+    metrics_.countUdpQuery();
+    entry.query->start(address, entry.key.port, protocolForGameType(entry.key.game));
+}
+
+void StatusCache::onFinished(Entry& entry, const ServerStatus& status) {
+    metrics_.countQueryOutcome(outcomeOf(status.state), (nowMs() - entry.startedMs) / 1000.0);
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    PublishedStatus published{entry.key, status, now, false, settings_.minRefreshSeconds};
+    if (status.state == ServerStatus::State::Online) {
+        entry.lastGood = published;
+    } else if (entry.lastGood && entry.snapshot && !entry.snapshot->published.stale &&
+               entry.snapshot->httpStatus == 200 &&
+               entry.snapshot->published.status.state == ServerStatus::State::Online) {
+        // One failed query does not take a server off the page: the last good status stays
+        // for one more interval, marked stale.
+        published = *entry.lastGood;
+        published.stale = true;
+    }
+    publish(entry, 200, published);
+}
+
+void StatusCache::publish(Entry& entry, int httpStatus, const PublishedStatus& published) {
+    Snapshot snapshot;
+    snapshot.httpStatus = httpStatus;
+    snapshot.published = published;
+    snapshot.body = httpStatus == 200
+                        ? statusJson(published)
+                        : errorJson(QStringLiteral("not allowed"),
+                                    QStringLiteral("the server's address may not be queried"));
+    snapshot.etag = etagOf(snapshot.body);
+    snapshot.freshUntilMs = nowMs() + qint64(settings_.minRefreshSeconds) * 1000;
+    entry.snapshot = std::move(snapshot);
+    entry.running = false;
+    emit answered(entry.id);
+}
+
+}  // namespace tamarin::gateway

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+#include "gateway/serverkey.h"
+#include "serverquery/serverstatus.h"
+
+namespace tamarin::gateway {
+
+// A status as the gateway publishes it: what the server said (or the last good answer, kept
+// through one failed query and marked stale), and when that was obtained.
+struct PublishedStatus {
+    ServerKey key;
+    ServerStatus status;
+    QDateTime queriedAt;
+    bool stale = false;
+    int minRefreshSeconds = 0;
+};
+
+// The state as pages read it: "online", "not answering", "refused" or "bad address".
+QString stateName(ServerStatus::State state);
+
+// The body of a 200 answer of /status.json. Server texts are cleaned JSON strings; name, map,
+// rows and counts are only filled in for a server that is online.
+QByteArray statusJson(const PublishedStatus& published);
+// The body of an error answer: {"error": message, "state": state}.
+QByteArray errorJson(const QString& state, const QString& message);
+// A strong ETag (quoted) for a body.
+QByteArray etagOf(const QByteArray& body);
+
+}  // namespace tamarin::gateway

@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# Puts Debian's nginx in front of a real vireo-gateway with the locations of the nginx example
+# (docs/nginx/vireo-gateway-locations.conf, included as is, so example and check cannot drift)
+# and shows the cache doing its job: the first /status.json is a MISS that reaches the gateway,
+# the second, within the answer's max-age, is a HIT that does not (the gateway's own /metrics
+# count of /status.json requests stays the same). Everything runs on loopback as the calling user
+# and is stopped on exit. Usage: packaging/check-nginx.sh <vireo-gateway executable>
+set -euo pipefail
+repo="$(cd "$(dirname "$0")/.." && pwd)"
+gateway="$(realpath "${1:?usage: $0 <vireo-gateway executable>}")"
+scratch=$(mktemp -d)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+    rm -rf "$scratch"
+}
+trap cleanup EXIT
+
+free_port() { # $1: tcp or udp
+    python3 -c 'import socket, sys
+kind = socket.SOCK_DGRAM if sys.argv[1] == "udp" else socket.SOCK_STREAM
+s = socket.socket(socket.AF_INET, kind); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])' "$1"
+}
+wait_for() { # $1: URL answering 200 within 10 s
+    for _ in $(seq 100); do
+        curl -fs -o /dev/null --max-time 1 "$1" && return 0
+        sleep 0.1
+    done
+    echo "FAIL: nothing answers at $1" >&2
+    cat "$scratch"/*.log >&2 || true
+    return 1
+}
+fail() {
+    echo "FAIL: $*" >&2
+    echo "--- nginx error log" >&2
+    cat "$scratch/error.log" >&2 || true
+    exit 1
+}
+
+game_port=$(free_port udp)
+gateway_port=$(free_port tcp)
+nginx_port=$(free_port tcp)
+python3 "$repo/docs/fake-q3-server.py" "$game_port" & pids+=($!)
+"$gateway" --listen "127.0.0.1:$gateway_port" --allow "q3:127.0.0.1:$game_port" \
+    --min-refresh 60 >"$scratch/gateway.log" 2>&1 & pids+=($!)
+wait_for "http://127.0.0.1:$gateway_port/healthz"
+
+# Debian's nginx, as this user, everything under the scratch folder; plain HTTP on loopback
+# stands in for the example's TLS server.
+mkdir -p "$scratch/cache"
+user_line=""
+[ "$(id -u)" -eq 0 ] && user_line="user root;"
+cat >"$scratch/nginx.conf" <<CONF
+$user_line
+worker_processes 1;
+error_log $scratch/error.log warn;
+pid $scratch/nginx.pid;
+events { worker_connections 64; }
+http {
+    access_log off;
+    client_body_temp_path $scratch/client_temp;
+    proxy_temp_path $scratch/proxy_temp;
+    fastcgi_temp_path $scratch/fastcgi_temp;
+    uwsgi_temp_path $scratch/uwsgi_temp;
+    scgi_temp_path $scratch/scgi_temp;
+    upstream vireo_gateway {
+        server 127.0.0.1:$gateway_port;
+        keepalive 4;
+    }
+    proxy_cache_path $scratch/cache levels=1:2 keys_zone=vireo:1m use_temp_path=off;
+    limit_req_zone \$binary_remote_addr zone=vireo_clients:1m rate=10r/s;
+    server {
+        listen 127.0.0.1:$nginx_port;
+        include $repo/docs/nginx/vireo-gateway-locations.conf;
+    }
+}
+CONF
+nginx -q -t -p "$scratch" -c "$scratch/nginx.conf"
+nginx -p "$scratch" -c "$scratch/nginx.conf" -g 'daemon off;' & pids+=($!)
+wait_for "http://127.0.0.1:$nginx_port/healthz"
+
+# The gateway's count of /status.json requests answered, all status codes together: it moves
+# if and only if a /status.json request reached the gateway.
+status_requests() {
+    curl -fs --max-time 5 "http://127.0.0.1:$gateway_port/metrics" |
+        awk '/^vireo_gateway_http_requests_total\{endpoint="status"/ { sum += $NF } END { printf "%d\n", sum }'
+}
+fetch() { # $1: path; prints the X-Cache-Status, keeps the body in $scratch/body
+    curl -fs --max-time 10 -D "$scratch/headers" -o "$scratch/body" "http://127.0.0.1:$nginx_port$1"
+    tr -d '\r' <"$scratch/headers" | awk -F': ' 'tolower($1) == "x-cache-status" { print $2 }'
+}
+
+query="/status.json?game=q3&host=127.0.0.1&port=$game_port"
+before=$(status_requests)
+[ "$(fetch "$query")" = MISS ] || fail "the first /status.json was not a MISS"
+grep -q '"state": *"online"' "$scratch/body" || fail "the status is not online: $(cat "$scratch/body")"
+after_miss=$(status_requests)
+[ "$after_miss" -gt "$before" ] || fail "the MISS did not reach the gateway ($before, $after_miss)"
+echo "-- first /status.json: MISS, answered by the gateway (online)"
+
+[ "$(fetch "$query")" = HIT ] || fail "the second /status.json was not a HIT"
+after_hit=$(status_requests)
+[ "$after_hit" -eq "$after_miss" ] || fail "the HIT reached the gateway ($after_miss, $after_hit)"
+echo "-- second /status.json: HIT, the gateway's /status.json count stayed at $after_hit"
+
+[ "$(fetch /vireo.js)" = MISS ] && [ "$(fetch /vireo.js)" = HIT ] || fail "/vireo.js is not cached"
+echo "-- /vireo.js: MISS, then HIT"

@@ -1,0 +1,311 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <QXmlStreamReader>
+
+#include "gateway/addresspolicy.h"
+#include "gateway/gatewayserver.h"
+#include "tests/fakeservers/fakeservers.h"
+
+using namespace tamarin;
+using namespace tamarin::gateway;
+
+namespace {
+
+struct Reply {
+    int status = 0;  // 0: no answer (connection closed or still silent)
+    QByteArray head;
+    QByteArray body;
+    QByteArray header(const QByteArray& name) const {
+        for (const QByteArray& line : head.split('\n')) {
+            if (line.toLower().startsWith(name.toLower() + ':')) {
+                return line.mid(name.size() + 1).trimmed();
+            }
+        }
+        return {};
+    }
+    QJsonObject json() const { return QJsonDocument::fromJson(body).object(); }
+};
+
+Reply parse(const QByteArray& data) {
+    const qsizetype end = data.indexOf("\r\n\r\n");
+    Reply reply;
+    if (end < 0) {
+        return reply;
+    }
+    reply.head = data.left(end);
+    reply.body = data.mid(end + 4);
+    if (reply.body.size() >= reply.header("Content-Length").toInt()) {
+        reply.status = data.mid(9, 3).toInt();
+    }
+    return reply;
+}
+
+// Raw HTTP over one connection each, so tests can send what no client library would.
+std::vector<Reply> exchange(quint16 port, const QList<QByteArray>& requests, int waitMs = 5000) {
+    std::vector<std::unique_ptr<QTcpSocket>> sockets;
+    std::vector<QByteArray> received(requests.size());
+    for (const QByteArray& request : requests) {
+        sockets.push_back(std::make_unique<QTcpSocket>());
+        sockets.back()->connectToHost(QHostAddress::LocalHost, port);
+        sockets.back()->write(request);
+    }
+    const auto allDone = [&] {
+        bool done = true;
+        for (size_t i = 0; i < sockets.size(); ++i) {
+            received[i] += sockets[i]->readAll();
+            done = done && (parse(received[i]).status != 0 ||
+                            sockets[i]->state() == QAbstractSocket::UnconnectedState);
+        }
+        return done;
+    };
+    (void)QTest::qWaitFor(allDone, waitMs);
+    std::vector<Reply> replies;
+    for (const QByteArray& data : received) {
+        replies.push_back(parse(data));
+    }
+    return replies;
+}
+
+QByteArray get(const QString& path, const QByteArray& headers = {}) {
+    return "GET " + path.toUtf8() + " HTTP/1.1\r\nHost: gateway\r\n" + headers + "\r\n";
+}
+
+class GatewayTest : public ::testing::Test {
+  protected:
+    void start(QStringList args = {}) {
+        args = QStringList{"vireo-gateway",
+                           "--listen",
+                           "127.0.0.1:0",
+                           "--rate",
+                           "0",
+                           "--allow",
+                           QString("q3:127.0.0.1:%1").arg(q3.port()),
+                           "--allow",
+                           QString("tf2:[::ffff:127.0.0.1]:%1").arg(a2s.port())} +
+               args;
+        auto options = parseGatewayOptions(args);
+        ASSERT_TRUE(std::holds_alternative<GatewayOptions>(options));
+        server = std::make_unique<GatewayServer>(std::get<GatewayOptions>(options));
+        port = std::get<quint16>(server->start());
+    }
+    Reply fetch(const QString& path, const QByteArray& headers = {}) {
+        return exchange(port, {get(path, headers)}).front();
+    }
+    QString q3Path(const char* page = "status.json") const {
+        return QString("/%1?game=Q3&host=127.0.0.1&port=%2").arg(page).arg(q3.port());
+    }
+
+    fake::FakeQuake3Server q3;
+    fake::FakeA2sServer a2s{QHostAddress::LocalHost};
+    std::unique_ptr<GatewayServer> server;
+    quint16 port = 0;
+};
+
+TEST_F(GatewayTest, AnswersStatusOfQuake3AndA2sServers) {
+    start({"--allow-origin", "https://a.example"});
+    const Reply quake = fetch(q3Path(), "Origin: https://a.example\r\n");
+    EXPECT_EQ(quake.status, 200);
+    EXPECT_EQ(quake.header("Content-Type"), "application/json; charset=utf-8");
+    EXPECT_EQ(quake.header("Access-Control-Allow-Origin"), "https://a.example");
+    const QJsonObject q = quake.json();
+    EXPECT_EQ(q["state"], "online");
+    EXPECT_EQ(q["game"], "q3");
+    EXPECT_EQ(q["maxPlayers"], 16);
+    EXPECT_EQ(q["rows"].toArray().size(), 2);
+    EXPECT_EQ(q["rows"].toArray()[1].toObject()["name"], "Sarge");
+    EXPECT_EQ(q["stale"], false);
+    const QJsonObject source =
+        fetch(QString("/status.json?game=tf2&host=[::ffff:127.0.0.1]&port=%1").arg(a2s.port()))
+            .json();
+    EXPECT_EQ(source["state"], "online");
+    EXPECT_EQ(source["name"], "Fake Server");
+    EXPECT_EQ(source["map"], "cp_fake");
+}
+
+TEST_F(GatewayTest, RefusesBadRequestsWithTheirState) {
+    start();
+    const struct {
+        QByteArray request;
+        int status;
+        const char* state;
+    } cases[] = {
+        {get("/status.json?host=127.0.0.1&port=1"), 400, "bad request"},
+        {get("/status.json?game=doom&host=127.0.0.1&port=1"), 400, "unknown game"},
+        {get("/status.json?game=q3&host=127.0.0.1&port=0"), 400, "bad request"},
+        {get("/status.json?game=q3&host=127.0.0.1&port=65536"), 400, "bad request"},
+        {get("/status.json?game=q3&host=a%20b&port=27960"), 400, "bad request"},
+        {get("/status.json?game=q3&host=127.0.0.2&port=27960"), 403, "not allowed"},
+        {get("/banner.svg?game=q3&host=127.0.0.1&port=27960&details=2"), 400, "bad request"},
+        {get("/nothing"), 404, "bad request"},
+        {"POST /status.json HTTP/1.1\r\nContent-Length: 0\r\n\r\n", 405, "bad request"},
+    };
+    for (const auto& c : cases) {
+        const Reply reply = exchange(port, {c.request}).front();
+        EXPECT_EQ(reply.status, c.status) << c.request.constData();
+        EXPECT_EQ(reply.json()["state"], c.state) << c.request.constData();
+    }
+    EXPECT_TRUE(q3.requests().isEmpty());
+}
+
+TEST_F(GatewayTest, ManyPagesAtOnceCauseOneQuery) {
+    q3.setReplyDelayMs(300);
+    start();
+    const std::vector<Reply> replies = exchange(port, QList<QByteArray>(200, get(q3Path())));
+    for (const Reply& reply : replies) {
+        ASSERT_EQ(reply.status, 200);
+        EXPECT_EQ(reply.body, replies.front().body);
+    }
+    EXPECT_EQ(q3.requests().size(), 1);
+}
+
+TEST_F(GatewayTest, AnswersCarryFreshnessAndRevalidate) {
+    start({"--min-refresh", "1"});
+    const Reply first = fetch(q3Path());
+    EXPECT_EQ(first.header("Cache-Control"), "public, max-age=1");
+    const Reply again = fetch(q3Path(), "If-None-Match: " + first.header("ETag") + "\r\n");
+    EXPECT_EQ(again.status, 304);
+    EXPECT_TRUE(again.body.isEmpty());
+    EXPECT_EQ(q3.requests().size(), 1);
+    QTest::qWait(1100);
+    EXPECT_EQ(fetch(q3Path()).status, 200);
+    EXPECT_EQ(q3.requests().size(), 2);
+}
+
+TEST_F(GatewayTest, FailedQueryKeepsLastGoodStatusOnceAsStale) {
+    start({"--min-refresh", "1", "--query-timeout", "0.2"});
+    EXPECT_EQ(fetch(q3Path()).json()["state"], "online");
+    q3.setSilent(true);
+    const char* expected[][2] = {{"online", "true"}, {"not answering", "false"}};
+    for (const auto& [state, stale] : expected) {
+        QTest::qWait(1100);
+        const QJsonObject json = fetch(q3Path()).json();
+        EXPECT_EQ(json["state"], state);
+        EXPECT_EQ(json["stale"].toBool(), QByteArray(stale) == "true");
+        EXPECT_EQ(json["name"].toString().isEmpty(), QByteArray(stale) == "false");
+    }
+}
+
+TEST_F(GatewayTest, NameResolvingToLoopbackNeedsTheAddressAllowed) {
+    for (const bool literalAllowed : {false, true}) {
+        QStringList args{"--allow", QString("q3:localhost:%1").arg(q3.port())};
+        start(literalAllowed ? args : args.mid(0, 2));
+        if (!literalAllowed) {
+            server.reset();  // the fixture's list allows 127.0.0.1; this case must not
+            auto options = std::get<GatewayOptions>(
+                parseGatewayOptions({"gw", "--listen", "127.0.0.1:0", "--allow", args[1]}));
+            server = std::make_unique<GatewayServer>(options);
+            port = std::get<quint16>(server->start());
+        }
+        const Reply reply =
+            fetch(QString("/status.json?game=q3&host=LocalHost&port=%1").arg(q3.port()));
+        EXPECT_EQ(reply.status, literalAllowed ? 200 : 403);
+        EXPECT_EQ(reply.json()["state"], literalAllowed ? "online" : "not allowed");
+    }
+}
+
+TEST_F(GatewayTest, HostileClientsAreClosedAndOthersServedAtOnce) {
+    start({"--request-timeout", "0.4", "--idle-timeout", "0.8", "--max-request-bytes", "1024"});
+    std::vector<std::unique_ptr<QTcpSocket>> hostile;
+    for (const QByteArray& bytes :
+         {QByteArray("BREW /pot HTCPCP/1.0\r\n\x01\x02\r\n\r\n"),
+          "GET /healthz HTTP/1.1\r\nX-Pad: " + QByteArray(4000, 'a') + "\r\n\r\n",
+          QByteArray("GET /hea"), QByteArray()}) {
+        hostile.push_back(std::make_unique<QTcpSocket>());
+        hostile.back()->connectToHost(QHostAddress::LocalHost, port);
+        hostile.back()->write(bytes);
+    }
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(fetch("/healthz").body, "ok");
+    EXPECT_LT(timer.elapsed(), 300);
+    const auto allClosed = [&] {
+        return std::all_of(hostile.begin(), hostile.end(), [](const auto& s) {
+            return s->state() == QAbstractSocket::UnconnectedState;
+        });
+    };
+    EXPECT_TRUE(QTest::qWaitFor(allClosed, 2000));
+    for (const char* reason : {"oversized\"} 1", "timeout\"} 2"}) {
+        EXPECT_TRUE(server->metrics().render().contains(reason)) << reason;
+    }
+    EXPECT_EQ(fetch("/healthz").status, 200);
+}
+
+TEST_F(GatewayTest, RateLimitAnswersBusyWithRetryAfter) {
+    start({"--rate", "0.5", "--burst", "2"});
+    const std::vector<Reply> replies = exchange(port, QList<QByteArray>(3, get("/vireo.js")));
+    const int busy = int(std::count_if(replies.begin(), replies.end(), [](const Reply& r) {
+        return r.status == 429 && r.header("Retry-After") == "2" && r.json()["state"] == "busy";
+    }));
+    EXPECT_EQ(busy, 1);
+    EXPECT_EQ(fetch("/healthz").status, 200);  // monitoring is never limited
+}
+
+TEST_F(GatewayTest, HostileServerTextsStayText) {
+    const QByteArray nasty = "<script>alert(1)</script>\x01&amp;\"'\xff";
+    q3.setReplies({fake::quake3Reply({{"sv_hostname", nasty}, {"mapname", "]]><x/>"}},
+                                     {{1, 2, "</text><a href='javascript:x'>"}})});
+    start();
+    const Reply json = fetch(q3Path());
+    EXPECT_FALSE(json.json()["name"].toString().contains(QChar(1)));
+    EXPECT_TRUE(json.json()["name"].toString().contains("<script>"));  // a string, not markup
+    const Reply svg = fetch(q3Path("banner.svg") + "&details=1&rows=3");
+    EXPECT_EQ(svg.header("Content-Type"), "image/svg+xml");
+    QXmlStreamReader xml(svg.body);
+    QStringList elements;
+    while (xml.readNext() != QXmlStreamReader::Invalid && !xml.atEnd()) {
+        if (xml.isStartElement()) {
+            elements << xml.name().toString();
+        }
+    }
+    EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+    EXPECT_FALSE(elements.contains("script") || elements.contains("a") || elements.contains("x"));
+}
+
+TEST(GatewayAddressPolicy, OnlyPublicAddressesArePublic) {
+    for (const char* address : {"10.1.2.3", "172.31.0.1", "192.168.0.1", "127.0.0.1", "0.0.0.0",
+                                "169.254.1.1", "100.64.0.1", "224.0.0.1", "::1", "::", "fd00::1",
+                                "fe80::1", "ff02::1", "::ffff:10.0.0.1", "2002:c0a8:0101::1"}) {
+        EXPECT_FALSE(isPublicAddress(QHostAddress(address))) << address;
+    }
+    for (const char* address : {"8.8.8.8", "100.128.0.1", "172.32.0.1", "2001:4860::8888"}) {
+        EXPECT_TRUE(isPublicAddress(QHostAddress(address))) << address;
+    }
+}
+
+TEST(GatewayBinary, ServesAndRefusesBadConfiguration) {
+    fake::FakeQuake3Server q3;
+    QTcpServer probe;  // a port free a moment ago
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+    const quint16 port = probe.serverPort();
+    probe.close();
+    const QString allow = QString("q3:127.0.0.1:%1").arg(q3.port());
+    for (const QStringList& bad : {QStringList{"--allow", "q3:nohost"},
+                                   {"--min-refresh", "0"},
+                                   {"--config", "/nonexistent"},
+                                   {"--bogus"}}) {
+        EXPECT_EQ(QProcess::execute(VIREO_GATEWAY_BINARY, bad), 2) << bad.join(' ').toStdString();
+    }
+    QProcess gateway;
+    gateway.start(VIREO_GATEWAY_BINARY,
+                  {"--listen", QString("127.0.0.1:%1").arg(port), "--allow", allow});
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return gateway.readAllStandardError().contains("listening"); }, 5000));
+    EXPECT_EQ(exchange(port, {get("/healthz")}).front().body, "ok");
+    const Reply status =
+        exchange(port, {get(QString("/status.json?game=q3&host=127.0.0.1&port=%1").arg(q3.port()))})
+            .front();
+    EXPECT_EQ(status.json()["state"], "online");
+    gateway.terminate();
+    gateway.waitForFinished();
+}
+
+}  // namespace
