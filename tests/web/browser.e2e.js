@@ -1,25 +1,21 @@
-// The script in a real headless chromium, driven through chromedriver, against the gateway (or,
-// where it is not built, a stand-in that answers the same JSON) and a fake Quake III server.
+// The script in a real headless chromium, driven through chromedriver, against the real gateway
+// (which serves the script) and a fake Quake III server the test changes as it goes.
 const test = require('node:test'), assert = require('node:assert/strict');
 const { spawn, execFileSync } = require('node:child_process');
 const fs = require('node:fs'), http = require('node:http'), dgram = require('node:dgram'), os = require('node:os'), path = require('node:path');
-if (!['/usr/bin/chromium', '/usr/bin/chromedriver'].every(fs.existsSync) || !process.env.WEB_SNIPPET) process.exit(77);
+if (!['/usr/bin/chromium', '/usr/bin/chromedriver'].every(fs.existsSync)) process.exit(77);
 
 const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
 const game = { name: 'Vireo Test Arena', map: 'q3dm17', rows: [[31, 48, 'Baron'], [27, 62, 'Kestrel'], [22, 35, 'Jay']] };
 const listen = (server) => new Promise((r) => server.listen(0, '127.0.0.1', () => r(server.address().port)));
 const freePort = async () => { const s = http.createServer(), p = await listen(s); s.close(); return p; };
-const q3 = dgram.createSocket('udp4').on('message', (msg, peer) => q3.send(Buffer.from(`\xff\xff\xff\xffstatusResponse\n\\sv_hostname\\${game.name}\\mapname\\${game.map}\\sv_maxclients\\16\n` +
-  game.rows.map(([s, p, n]) => `${s} ${p} "${n}"\n`).join(''), 'latin1'), peer.port, peer.address));
-let asked = 0, real = fs.existsSync(process.env.VIREO_GATEWAY || '/nonexistent'), gwPort, gateway, driverUrl, pages = {};
+const q3 = dgram.createSocket('udp4').on('message', (msg, peer) => q3.send(Buffer.concat([Buffer.from('\xff\xff\xff\xff', 'latin1'), Buffer.from(`statusResponse\n\\sv_hostname\\${game.name}\\mapname\\${game.map}\\sv_maxclients\\16\n` +
+  game.rows.map(([s, p, n]) => `${s} ${p} "${n}"\n`).join(''))]), peer.port, peer.address));
+let asked = 0, gwPort, gateway, driverUrl, pages = {};
 // In front of the gateway: counts the status requests the browser makes, and can be cut off.
 const front = http.createServer((req, res) => {
   if (req.url.startsWith('/status.json')) asked++;
-  if (real) return req.pipe(http.request({ port: gwPort, path: req.url, method: req.method, headers: req.headers }, (r) => (res.writeHead(r.statusCode, r.headers), r.pipe(res))));
-  const type = { '/vireo.js': 'application/javascript', '/vireo.css': 'text/css' }[req.url];
-  if (type) return res.writeHead(200, { 'Content-Type': type }).end(fs.readFileSync(path.join(__dirname, '../../web', req.url)));
-  res.writeHead(200, { 'Content-Type': 'application/json; charset=utf-8', 'Access-Control-Allow-Origin': '*' }).end(JSON.stringify({ state: 'online', name: game.name, map: game.map,
-    players: game.rows.length, maxPlayers: 16, rows: game.rows.map(([score, ping, name]) => ({ name, score, ping })), stale: false, minRefresh: 1 }));
+  req.pipe(http.request({ port: gwPort, path: req.url, method: req.method, headers: req.headers }, (r) => (res.writeHead(r.statusCode, r.headers), r.pipe(res))));
 });
 const site = http.createServer((req, res) => pages[req.url] ? res.writeHead(200, pages[req.url].headers).end(pages[req.url].html) : res.writeHead(404).end());
 
@@ -39,7 +35,7 @@ const panels = () => [...document.querySelectorAll('.vireo')].map((p) => [p.quer
 test('pasted snippets become live panels', async (t) => {
   const qport = await new Promise((r) => q3.bind(0, '127.0.0.1', () => r(q3.address().port)));
   const port = await listen(front), sitePort = await listen(site), driverPort = await freePort(), src = `http://127.0.0.1:${port}`;
-  if (real) gateway = spawn(process.env.VIREO_GATEWAY, ['--listen', `127.0.0.1:${gwPort = await freePort()}`, '--allow', `q3:127.0.0.1:${qport}`, '--min-refresh', '1', '--allow-origin', '*'], { stdio: 'inherit' });
+  gateway = spawn(process.env.VIREO_GATEWAY, ['--listen', `127.0.0.1:${gwPort = await freePort()}`, '--allow', `q3:127.0.0.1:${qport}`, '--min-refresh', '1', '--allow-origin', '*'], { stdio: 'inherit' });
   const snippet = (...a) => execFileSync(process.env.WEB_SNIPPET, a.map(String)).toString();
   // Two whole snippets of one server, then one that kept only its EMBED.
   const html = `<!doctype html><meta charset=utf-8><title>page</title><body>${snippet(118, 'q3', '127.0.0.1', qport, 1000, 1, 1740)}<p>between</p>` +
@@ -85,7 +81,7 @@ test('pasted snippets become live panels', async (t) => {
     assert.deepEqual((await run(panels)).map((p) => p[2]), [514, 514, 514]);
     assert.deepEqual(await run(() => seen.sort()), page === '/strict' ? baseline : []);
   }
-  front.closeAllConnections(); front.close();
+  front.closeAllConnections(); front.close(); gateway.kill();
   await until(() => [...document.querySelectorAll('.vireo-state')].every((s) => s.textContent === 'status unavailable'));
   await wd('DELETE', '');
 });
