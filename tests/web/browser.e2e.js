@@ -15,7 +15,7 @@ let asked = 0, gwPort, gateway, driverUrl, pages = {};
 // In front of the gateway: counts the status requests the browser makes, and can be cut off.
 const front = http.createServer((req, res) => {
   if (req.url.startsWith('/status.json')) asked++;
-  req.pipe(http.request({ port: gwPort, path: req.url, method: req.method, headers: req.headers }, (r) => (res.writeHead(r.statusCode, r.headers), r.pipe(res))));
+  req.pipe(http.request({ port: gwPort, path: req.url, method: req.method, headers: req.headers }, (r) => (res.writeHead(r.statusCode, r.headers), r.pipe(res))).on('error', () => res.destroy()));
 });
 const site = http.createServer((req, res) => pages[req.url] ? res.writeHead(200, pages[req.url].headers).end(pages[req.url].html) : res.writeHead(404).end());
 
@@ -39,7 +39,7 @@ test('pasted snippets become live panels', async (t) => {
   const snippet = (...a) => execFileSync(process.env.WEB_SNIPPET, a.map(String)).toString();
   // Two whole snippets of one server, then one that kept only its EMBED.
   const html = `<!doctype html><meta charset=utf-8><title>page</title><body>${snippet(118, 'q3', '127.0.0.1', qport, 1000, 1, 1740)}<p>between</p>` +
-    snippet(43, 'Q3', '127.0.0.1', qport, 1000, 0, 1740) + snippet(43, 'q3', '127.0.0.1', qport, 1000, 0, 1740).replace(/^[^]*(<EMBED)/, '$1').replace('</OBJECT>', '');
+    snippet(43, 'Q3', '127.0.0.1', qport, 1000, 0, 1740) + snippet(43, 'q3', '127.0.0.1', qport, 1000, 0, 1740).replace(/^[^]*(<EMBED)/, '$1').replace('</OBJECT>', '') + '<br>'.repeat(300);
   const csp = { 'Content-Security-Policy': `default-src 'none'; script-src ${src}; style-src ${src}; connect-src ${src}` };
   pages = { '/plain': { html: html + `<script src="${src}/vireo.js" defer></script>`, headers: {} }, '/bare': { html, headers: csp } };
   pages['/strict'] = { html: pages['/plain'].html, headers: csp };
@@ -69,6 +69,9 @@ test('pasted snippets become live panels', async (t) => {
     await until(() => document.querySelector('.vireo-summary').textContent.startsWith('q3dm6'));
     await sleep(3000);
     assert.ok(asked - before <= 6, `three panels of one server share one request a second, not ${asked - before} in about 4 s`);
+    await run(() => scrollTo(0, 1e5)); await until(() => [...document.querySelectorAll('.vireo')].every((p) => !p.vireoPanel.visible));
+    await sleep(1500); const hidden = asked; await sleep(2500); await run(() => scrollTo(0, 0));
+    assert.equal(asked, hidden, 'panels out of view ask nothing');
 
     await run(() => document.querySelectorAll('.vireo button')[1].focus());
     await wd('POST', '/actions', { actions: [{ type: 'key', id: 'k', actions: [{ type: 'keyDown', value: '\uE007' }, { type: 'keyUp', value: '\uE007' }] }] });
