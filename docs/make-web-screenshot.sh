@@ -40,7 +40,9 @@ echo 'body { margin: 0; background: #fff; }' >"$work/site/page.css"
 sleep 1
 chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
     --disable-background-networking --disable-component-update --disable-sync \
-    --user-data-dir="$work/profile" --hide-scrollbars --window-size="514,$height" \
+    --user-data-dir="$work/profile" --hide-scrollbars --window-size="600,$((height + 200))" \
     --virtual-time-budget=5000 --screenshot="$work/web.png" http://127.0.0.1:18932/ 2>/dev/null
+# Headless windows below a certain height have no room for the page; the panel is cut out after.
+convert "$work/web.png" -crop "514x${height}+0+0" +repage "$work/web.png"
 convert "$work/preview.png" "$work/web.png" -background white -splice 12x0 +append +repage \
     docs/preview-vs-web.png
