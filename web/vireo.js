@@ -1,1 +1,362 @@
-/* The browser script; the real one is written with the web panel. */
+/* Vireo live status: turns every pasted Vireo snippet on a page into a live status panel,
+   fed by the vireo-gateway this script was loaded from. No dependencies, no build step. */
+(function () {
+  'use strict';
+
+  const CLASS_ID = 'clsid:5e81c0d4-37a2-4b19-8c6e-2f90a1d3b7e5';
+  // The control lays itself out in twips; a web page has 96 pixels to the inch.
+  const TWIPS_PER_PX = 15;
+  const COLLAPSED_TWIPS = 645;
+  const ROWS_TOP_TWIPS = 765;
+  const ROW_TWIPS = 195;
+  const MAX_TWIPS = 32767;
+  // However often a page asks, the gateway is asked at most once a second, and a request that
+  // hangs is given up so the page can say the status is unavailable.
+  const MIN_REFRESH_MS = 1000;
+  const TIMEOUT_MS = 10000;
+  const SEP = '  \u00b7  ';
+  const GAME_NAMES = {
+    q3: 'Quake III Arena', oa: 'OpenArena', et: 'Wolfenstein: Enemy Territory', hl: 'Half-Life',
+    cs: 'Counter-Strike', tf2: 'Team Fortress 2', cs2: 'Counter-Strike 2'
+  };
+  const PARAMS = ['GameType', 'HostName', 'HostPort', 'RefreshInterval', 'Details', 'ExpandedHight'];
+
+  function isVireoClassId(text) {
+    return String(text || '').trim().toLowerCase() === CLASS_ID;
+  }
+
+  // A whole number as the snippet writes it; anything else is NaN.
+  function wholeNumber(text) {
+    const t = String(text == null ? '' : text).trim();
+    return /^[+-]?\d+(\.\d*)?$/.test(t) ? Math.round(Number(t)) : NaN;
+  }
+
+  function flag(text, fallback) {
+    const t = String(text == null ? '' : text).trim().toLowerCase();
+    if (t === 'true') return true;
+    if (t === 'false') return false;
+    const n = wholeNumber(t);
+    return Number.isNaN(n) ? fallback : n !== 0;
+  }
+
+  // The HEIGHT of the element's style attribute, read from the text itself: a strict page may
+  // refuse to apply the attribute, yet it still says how tall the control was laid out.
+  function styleHeightPx(style) {
+    const m = /(?:^|;)\s*height\s*:\s*(\d+(?:\.\d+)?)px\s*(?:;|$)/i.exec(String(style || ''));
+    return m ? Math.round(Number(m[1])) : NaN;
+  }
+
+  // get(name) answers a parameter by its name (any case) or null when the snippet lacks it.
+  function readSettings(get, style) {
+    const v = {};
+    for (const name of PARAMS) v[name] = get(name);
+    const port = wholeNumber(v.HostPort);
+    const interval = wholeNumber(v.RefreshInterval);
+    const expanded = wholeNumber(v.ExpandedHight);
+    return {
+      game: String(v.GameType || '').trim(),
+      host: String(v.HostName || '').trim(),
+      port: port >= 1 && port <= 65535 ? port : 0,
+      portText: String(v.HostPort || '').trim(),
+      intervalMs: Number.isNaN(interval) ? 0 : interval,
+      details: flag(v.Details, true),
+      expandedHight: Number.isNaN(expanded) ? 0 : expanded,
+      styleHeight: styleHeightPx(style)
+    };
+  }
+
+  // The two heights the toggle switches between, and the one the page laid the control out at.
+  function heights(s) {
+    const laidOut = s.styleHeight > 0 ? Math.min(s.styleHeight, MAX_TWIPS / TWIPS_PER_PX) : NaN;
+    const collapsed = !s.details && laidOut > 0 ? laidOut : Math.round(COLLAPSED_TWIPS / TWIPS_PER_PX);
+    const expanded = Math.round(Math.min(Math.max(s.expandedHight, collapsed * TWIPS_PER_PX),
+      MAX_TWIPS) / TWIPS_PER_PX);
+    return { collapsed, expanded, initial: s.details ? (laidOut > 0 ? laidOut : expanded) : collapsed };
+  }
+
+  function rowsThatFit(heightPx) {
+    const twips = Math.min(heightPx * TWIPS_PER_PX, MAX_TWIPS);
+    return twips >= ROWS_TOP_TWIPS ? Math.floor((twips - ROWS_TOP_TWIPS) / ROW_TWIPS) : 0;
+  }
+
+  // The milliseconds between refreshes; 0 for none.
+  function refreshMs(intervalMs, minRefreshSeconds) {
+    if (!(intervalMs > 0)) return 0;
+    const floor = Math.max(MIN_REFRESH_MS, (Number(minRefreshSeconds) || 0) * 1000);
+    return Math.max(intervalMs, floor);
+  }
+
+  function statusPath(s) {
+    if (!s.host || !s.port) return null;
+    return 'status.json?game=' + encodeURIComponent(s.game.toLowerCase()) + '&host=' +
+      encodeURIComponent(s.host) + '&port=' + s.port;
+  }
+
+  const text = (x) => (typeof x === 'string' ? x : '');
+  const whole = (x) => (Number.isFinite(x) ? Math.trunc(x) : 0);
+
+  // What a gateway answer means to a panel. Everything is copied field by field into plain
+  // strings and numbers, so nothing else of the answer ever reaches the page.
+  function interpretReply(httpStatus, body, retryAfter) {
+    const b = body && typeof body === 'object' ? body : {};
+    if (httpStatus === 200 && typeof b.state === 'string') {
+      return {
+        state: b.state, name: text(b.name), map: text(b.map), players: whole(b.players),
+        maxPlayers: whole(b.maxPlayers), stale: b.stale === true,
+        rows: (Array.isArray(b.rows) ? b.rows : []).map((r) => ({
+          name: text(r && r.name), score: whole(r && r.score), ping: whole(r && r.ping)
+        })),
+        minRefresh: Number(b.minRefresh) || 0
+      };
+    }
+    if (httpStatus === 429) return { busy: true, retryAfter: Math.max(1, wholeNumber(retryAfter) || 5) };
+    if (httpStatus >= 400 && httpStatus < 500 && typeof b.state === 'string') return { state: b.state };
+    return { failed: true };
+  }
+
+  const STATES = {
+    online: 'online', 'not answering': 'not answering', refused: 'refused',
+    'bad address': 'bad address', 'bad request': 'bad address', 'unknown game': 'unknown game type',
+    'not allowed': 'not allowed'
+  };
+
+  // An IPv6 address written bare would run into the port ("::1:27960"); it takes brackets.
+  const hostText = (host) => (host.includes(':') && !host.startsWith('[') ? '[' + host + ']' : host);
+
+  // The texts a panel shows for a reply (null: no answer yet), as the desktop preview draws them.
+  function view(s, reply, heightPx, expanded) {
+    const address = s.host ? hostText(s.host) + ':' + (s.port || s.portText) : 'no server set';
+    const data = !!reply && !reply.failed && (reply.state === 'online' || reply.stale);
+    let state = 'querying\u2026';
+    if (!statusPath(s)) state = 'not queried yet';
+    else if (data && reply.stale) state = 'online (stale)';
+    else if (reply) state = reply.failed ? 'status unavailable' : STATES[reply.state] || 'status unavailable';
+    const tone = state === 'online' ? 'online' : (reply && !data) || !statusPath(s) ? 'trouble' : 'dim';
+    const parts = [];
+    if (data) parts.push(reply.map || 'no map', reply.players + '/' + reply.maxPlayers + ' players');
+    const game = GAME_NAMES[s.game.toLowerCase()] || s.game;
+    if (game) parts.push(game);
+    if (data) parts.push(address);
+    const fit = data && expanded ? rowsThatFit(heightPx) : 0;
+    const rows = data ? reply.rows.slice(0, fit) : [];
+    const more = data ? reply.rows.length - fit : 0;
+    return {
+      title: data && reply.name ? reply.name : address, state, tone, summary: parts.join(SEP), rows,
+      more: fit > 0 && more > 0 ? '+' + more + ' more' : ''
+    };
+  }
+
+  // One feed per server: however many panels show it, one request per refresh, paced by the
+  // fastest panel that is on screen, and none at all while every panel is out of sight.
+  function createHub(load, clock) {
+    const feeds = new Map();
+    function plan(f) {
+      clock.clearTimeout(f.timer);
+      f.timer = 0;
+      if (f.busy) return;
+      let fastest = Infinity;
+      let seen = false;
+      for (const p of f.panels) {
+        if (!p.active()) continue;
+        seen = true;
+        if (p.intervalMs > 0) fastest = Math.min(fastest, p.intervalMs);
+      }
+      if (!seen) return;
+      const now = clock.now();
+      let due = f.at === null ? now : f.at + refreshMs(fastest === Infinity ? 0 : fastest, f.minRefresh);
+      if (due === f.at) return;
+      due = Math.max(due, f.retryAt);
+      f.timer = clock.setTimeout(() => run(f), Math.max(0, due - now));
+    }
+    async function run(f) {
+      f.timer = 0;
+      f.busy = true;
+      f.at = clock.now();
+      let reply;
+      try {
+        reply = await load(f.url);
+      } catch (e) {
+        reply = { failed: true };
+      }
+      f.busy = false;
+      if (reply.busy) {
+        f.retryAt = clock.now() + reply.retryAfter * 1000;
+        if (!f.last) reply = { failed: true };
+      }
+      if (!reply.busy) {
+        if (reply.minRefresh) f.minRefresh = reply.minRefresh;
+        f.last = reply;
+        for (const p of f.panels) p.show(reply);
+      }
+      plan(f);
+    }
+    return {
+      join(url, panel) {
+        let f = feeds.get(url);
+        if (!f) {
+          f = { url, panels: new Set(), at: null, timer: 0, busy: false, last: null, minRefresh: 0, retryAt: 0 };
+          feeds.set(url, f);
+        }
+        f.panels.add(panel);
+        if (f.last) panel.show(f.last);
+        plan(f);
+      },
+      replan() {
+        for (const f of feeds.values()) plan(f);
+      }
+    };
+  }
+
+  const api = {
+    isVireoClassId, readSettings, styleHeightPx, heights, rowsThatFit, refreshMs, statusPath,
+    interpretReply, view, createHub
+  };
+  if (typeof module === 'object' && module.exports) module.exports = api;
+  if (typeof document === 'undefined') return;
+
+  /* ---- In the page ---- */
+  const script = document.currentScript;
+  const base = new URL('.', script && script.src ? script.src : location.href);
+  let serial = 0;
+
+  async function loadStatus(url) {
+    const abort = new AbortController();
+    const timer = setTimeout(() => abort.abort(), TIMEOUT_MS);
+    try {
+      const res = await fetch(url, { signal: abort.signal, credentials: 'omit', mode: 'cors' });
+      const body = await res.json().catch(() => null);
+      return interpretReply(res.status, body, res.headers.get('Retry-After'));
+    } finally {
+      clearTimeout(timer);
+    }
+  }
+
+  const hub = createHub(loadStatus, {
+    now: () => Date.now(), setTimeout: (f, ms) => setTimeout(f, ms), clearTimeout: (t) => clearTimeout(t)
+  });
+  const watcher = typeof IntersectionObserver === 'function'
+    ? new IntersectionObserver((entries) => {
+      for (const e of entries) e.target.vireoPanel.visible = e.isIntersecting;
+      hub.replan();
+    }) : null;
+  document.addEventListener('visibilitychange', () => hub.replan());
+
+  function el(tag, cls, parent) {
+    const e = document.createElement(tag);
+    if (cls) e.className = cls;
+    if (parent) parent.appendChild(e);
+    return e;
+  }
+
+  function setText(e, t) {
+    if (e.textContent !== t) e.textContent = t;
+  }
+
+  function mountPanel(target, s) {
+    const h = heights(s);
+    const id = 'vireo-rows-' + ++serial;
+    const root = el('div', 'vireo');
+    root.setAttribute('role', 'status');
+    root.setAttribute('aria-label', 'Game server status, ' + (s.host ? s.host + ':' + s.portText : 'no server set'));
+    const line = el('div', 'vireo-line', root);
+    const title = el('span', 'vireo-title', line);
+    const state = el('span', 'vireo-state', line);
+    const button = el('button', 'vireo-toggle', root);
+    button.type = 'button';
+    button.setAttribute('aria-controls', id);
+    const summary = el('div', 'vireo-summary', root);
+    const rows = el('div', 'vireo-rows', root);
+    rows.id = id;
+    // Small headings over the columns; what did not fit is counted right after the name heading.
+    const heads = el('div', 'vireo-heads', rows);
+    el('span', 'vireo-name', heads).textContent = 'Player';
+    const more = el('span', 'vireo-more', heads);
+    for (const t of ['Score', 'Ping']) el('span', 'vireo-num', heads).textContent = t;
+
+    const panel = {
+      intervalMs: s.intervalMs, visible: !watcher, expanded: s.details, height: h.initial, reply: null,
+      active: () => panel.visible && !document.hidden,
+      show(reply) {
+        panel.reply = reply;
+        draw();
+      }
+    };
+    function draw() {
+      const v = view(s, panel.reply, panel.height, panel.expanded);
+      root.style.height = panel.height + 'px';
+      setText(title, v.title);
+      setText(state, v.state);
+      state.className = 'vireo-state vireo-' + v.tone;
+      setText(summary, v.summary);
+      rows.hidden = v.rows.length === 0;
+      setText(more, v.more);
+      while (rows.children.length > v.rows.length + 1) rows.lastChild.remove();
+      v.rows.forEach((r, i) => {
+        const row = rows.children[i + 1] || el('div', 'vireo-row', rows);
+        if (!row.firstChild) ['vireo-name', 'vireo-num', 'vireo-num'].forEach((c) => el('span', c, row));
+        setText(row.children[0], r.name);
+        setText(row.children[1], String(r.score));
+        setText(row.children[2], String(r.ping));
+      });
+      button.setAttribute('aria-expanded', String(panel.expanded));
+      button.setAttribute('aria-label', panel.expanded ? 'Hide the players' : 'Show the players');
+      button.title = button.getAttribute('aria-label');
+      setText(button, panel.expanded ? '\u2212' : '+');
+    }
+    button.addEventListener('click', () => {
+      panel.expanded = !panel.expanded;
+      panel.height = panel.expanded ? h.expanded : h.collapsed;
+      draw();
+    });
+    root.vireoPanel = panel;
+    draw();
+    target.replaceWith(root);
+    if (watcher) watcher.observe(root);
+    const path = statusPath(s);
+    if (path) hub.join(new URL(path, base).href, panel);
+  }
+
+  function paramGetter(object, embed) {
+    const params = new Map();
+    if (object) {
+      for (const p of object.querySelectorAll('param')) {
+        const name = (p.getAttribute('name') || '').toLowerCase();
+        if (!params.has(name)) params.set(name, p.getAttribute('value'));
+      }
+    }
+    return (name) => params.has(name.toLowerCase()) ? params.get(name.toLowerCase())
+      : embed ? embed.getAttribute(name) : null;
+  }
+
+  function scan() {
+    for (const object of document.querySelectorAll('object[classid]')) {
+      if (!isVireoClassId(object.getAttribute('classid'))) continue;
+      const embed = object.querySelector('embed');
+      mountPanel(object, readSettings(paramGetter(object, embed), object.getAttribute('style')));
+    }
+    for (const embed of document.querySelectorAll('embed[classid]')) {
+      if (!isVireoClassId(embed.getAttribute('classid'))) continue;
+      mountPanel(embed, readSettings(paramGetter(null, embed), embed.getAttribute('style')));
+    }
+  }
+
+  function linkStyles() {
+    const href = new URL('vireo.css', base).href;
+    for (const l of document.querySelectorAll('link[rel~="stylesheet"]')) if (l.href === href) return;
+    const link = el('link', '', document.head || document.documentElement);
+    link.rel = 'stylesheet';
+    link.href = href;
+  }
+
+  function start() {
+    linkStyles();
+    scan();
+    // Pages that add content later (a CMS widget, a single-page app) get their panels too.
+    const vireoLike = (n) => n.nodeType === 1 && (n.matches('object,embed') || n.querySelector('object,embed'));
+    new MutationObserver((records) => {
+      if (records.some((r) => [...r.addedNodes].some(vireoLike))) scan();
+    }).observe(document.documentElement, { childList: true, subtree: true });
+  }
+  if (document.readyState === 'loading') document.addEventListener('DOMContentLoaded', start);
+  else start();
+})();

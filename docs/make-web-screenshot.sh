@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Puts the tool's live preview and the web panel that vireo.js draws for the same (fake, local)
+# Quake III server side by side, as docs/preview-vs-web.png, the web side through vireo-gateway.
+# Needs what docs/make-screenshots.sh needs, plus chromium; run after building build/debug
+# (TAMARIN=path shoots another build of the tool).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build="${1:-build/debug}"
+tamarin="${TAMARIN:-$build/app/tamarin}"
+# shellcheck source=docs/screenshot-lib.sh
+source docs/screenshot-lib.sh
+on_desktop 1024x768 "$@"
+
+work=$(mktemp -d)
+pids=()
+trap 'kill "${pids[@]}" 2>/dev/null || true; rm -rf "$work"' EXIT
+python3 docs/fake-q3-server.py 27962 & pids+=($!)
+sleep 0.5
+
+# The preview: the window after Step 1, cut down to the control's own dark panel.
+last_server 27962
+"$tamarin" & app=$!
+shoot "$work/window.png"
+kill -TERM $app; wait $app || true
+box=$(convert "$work/window.png" -alpha set +transparent '#1c222e' -format '%@' info:)
+convert "$work/window.png" -crop "$box" +repage "$work/preview.png"
+
+# The web panel: the snippet that Step 2 writes for the same values, in a page of its own.
+height=$(identify -format '%h' "$work/preview.png")
+mkdir -p "$work/site"
+"$build/gateway/vireo-gateway" --listen 127.0.0.1:18931 --allow q3:127.0.0.1:27962 \
+    --min-refresh 1 --allow-origin '*' & pids+=($!)
+{
+    printf '<!doctype html><meta charset=utf-8><link rel=stylesheet href=page.css><body>\n'
+    "$build/tests/web/web_snippet" "$height" q3 127.0.0.1 27962 30000 1 $((765 + 8 * 195))
+    printf '<script src="http://127.0.0.1:18931/vireo.js" defer></script>\n'
+} >"$work/site/index.html"
+echo 'body { margin: 0; background: #fff; }' >"$work/site/page.css"
+(cd "$work/site" && exec python3 -m http.server 18932 --bind 127.0.0.1 >/dev/null 2>&1) & pids+=($!)
+sleep 1
+chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
+    --disable-background-networking --disable-component-update --disable-sync \
+    --user-data-dir="$work/profile" --hide-scrollbars --window-size="600,$((height + 200))" \
+    --virtual-time-budget=5000 --screenshot="$work/web.png" http://127.0.0.1:18932/ 2>/dev/null
+# Headless windows below a certain height have no room for the page; the panel is cut out after.
+convert "$work/web.png" -crop "514x${height}+0+0" +repage "$work/web.png"
+convert "$work/preview.png" "$work/web.png" -background white -splice 12x0 +append +repage \
+    docs/preview-vs-web.png

@@ -1,0 +1,90 @@
+// The script in a real headless chromium, driven through chromedriver, against the real gateway
+// (which serves the script) and a fake Quake III server the test changes as it goes.
+const test = require('node:test'), assert = require('node:assert/strict');
+const { spawn, execFileSync } = require('node:child_process');
+const fs = require('node:fs'), http = require('node:http'), dgram = require('node:dgram'), os = require('node:os'), path = require('node:path');
+if (!['/usr/bin/chromium', '/usr/bin/chromedriver'].every(fs.existsSync)) process.exit(77);
+
+const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
+const game = { name: 'Vireo Test Arena', map: 'q3dm17', rows: [[31, 48, 'Baron'], [27, 62, 'Kestrel'], [22, 35, 'Jay']] };
+const listen = (server) => new Promise((r) => server.listen(0, '127.0.0.1', () => r(server.address().port)));
+const freePort = async () => { const s = http.createServer(), p = await listen(s); s.close(); return p; };
+const q3 = dgram.createSocket('udp4').on('message', (msg, peer) => q3.send(Buffer.concat([Buffer.from('\xff\xff\xff\xff', 'latin1'), Buffer.from(`statusResponse\n\\sv_hostname\\${game.name}\\mapname\\${game.map}\\sv_maxclients\\16\n` +
+  game.rows.map(([s, p, n]) => `${s} ${p} "${n}"\n`).join(''))]), peer.port, peer.address));
+let asked = 0, gwPort, gateway, driverUrl, pages = {};
+// In front of the gateway: counts the status requests the browser makes, and can be cut off.
+const front = http.createServer((req, res) => {
+  if (req.url.startsWith('/status.json')) asked++;
+  req.pipe(http.request({ port: gwPort, path: req.url, method: req.method, headers: req.headers }, (r) => (res.writeHead(r.statusCode, r.headers), r.pipe(res))).on('error', () => res.destroy()));
+});
+const site = http.createServer((req, res) => pages[req.url] ? res.writeHead(200, pages[req.url].headers).end(pages[req.url].html) : res.writeHead(404).end());
+
+async function wd(method, url, body) {
+  const res = await fetch(driverUrl + url, { method, body: body && JSON.stringify(body) }), json = await res.json();
+  if (!res.ok) throw new Error(JSON.stringify(json.value).slice(0, 300));
+  return json.value;
+}
+const run = (fn, ...args) => wd('POST', '/execute/sync', { script: `return (${fn})(...arguments)`, args });
+async function until(fn, ...args) {
+  for (let i = 0; i < 60; i++, await sleep(250)) if (await run(fn, ...args)) return;
+  assert.fail(`never true: ${fn}`);
+}
+const panels = () => [...document.querySelectorAll('.vireo')].map((p) => [p.querySelectorAll('.vireo-rows:not([hidden]) .vireo-row').length,
+  p.getBoundingClientRect().height, p.getBoundingClientRect().width, p.querySelector('button').getAttribute('aria-expanded')]);
+
+test('pasted snippets become live panels', async (t) => {
+  const qport = await new Promise((r) => q3.bind(0, '127.0.0.1', () => r(q3.address().port)));
+  const port = await listen(front), sitePort = await listen(site), driverPort = await freePort(), src = `http://127.0.0.1:${port}`;
+  gateway = spawn(process.env.VIREO_GATEWAY, ['--listen', `127.0.0.1:${gwPort = await freePort()}`, '--allow', `q3:127.0.0.1:${qport}`, '--min-refresh', '1', '--allow-origin', '*'], { stdio: 'inherit' });
+  const snippet = (...a) => execFileSync(process.env.WEB_SNIPPET, a.map(String)).toString();
+  // Two whole snippets of one server, then one that kept only its EMBED.
+  const html = `<!doctype html><meta charset=utf-8><title>page</title><body>${snippet(118, 'q3', '127.0.0.1', qport, 1000, 1, 1740)}<p>between</p>` +
+    snippet(43, 'Q3', '127.0.0.1', qport, 1000, 0, 1740) + snippet(43, 'q3', '127.0.0.1', qport, 1000, 0, 1740).replace(/^[^]*(<EMBED)/, '$1').replace('</OBJECT>', '') + '<br>'.repeat(300);
+  const csp = { 'Content-Security-Policy': `default-src 'none'; script-src ${src}; style-src ${src}; connect-src ${src}` };
+  pages = { '/plain': { html: html + `<script src="${src}/vireo.js" defer></script>`, headers: {} }, '/bare': { html, headers: csp } };
+  pages['/strict'] = { html: pages['/plain'].html, headers: csp };
+  const driver = spawn('/usr/bin/chromedriver', [`--port=${driverPort}`], { stdio: 'ignore' });
+  t.after(() => { driver.kill(); gateway?.kill(); q3.close(); site.close(); front.close(); });
+  await sleep(700);
+  const args = ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking', '--disable-component-update',
+    '--disable-sync', '--window-size=800,700', `--user-data-dir=${fs.mkdtempSync(path.join(os.tmpdir(), 'vireo-chromium-'))}`];
+  driverUrl = `http://127.0.0.1:${driverPort}/session`;
+  driverUrl += '/' + (await wd('POST', '', { capabilities: { alwaysMatch: { 'goog:chromeOptions': { binary: '/usr/bin/chromium', args } } } })).sessionId;
+  await wd('POST', '/goog/cdp/execute', { cmd: 'Page.addScriptToEvaluateOnNewDocument', params: { source: 'window.seen = []; document.addEventListener("securitypolicyviolation", (e) => seen.push([e.violatedDirective, e.blockedURI]))' } });
+
+  // A strict page refuses the snippet's own style attributes and OBJECTs with or without the script.
+  await wd('POST', '/url', { url: `http://127.0.0.1:${sitePort}/bare` });
+  await sleep(1000);
+  const baseline = await run(() => seen.sort());
+  for (const page of ['/strict', '/plain']) {
+    game.name = 'Vireo Test Arena'; game.map = 'q3dm17';
+    await wd('POST', '/url', { url: `http://127.0.0.1:${sitePort}${page}` });
+    await until(() => [...document.querySelectorAll('.vireo-title')].every((e) => e.textContent === 'Vireo Test Arena'));
+    assert.deepEqual(await run(panels), [[3, 118, 514, 'true'], [0, 43, 514, 'false'], [0, 43, 514, 'false']]);
+    assert.match(await run(() => document.querySelector('.vireo-summary').textContent), /^q3dm17 {2}· {2}3\/16 players {2}· {2}Quake III Arena {2}· {2}127.0.0.1:\d+$/);
+    assert.equal(await run(() => [...document.links].filter((a) => a.textContent === 'Get Vireo' && a.getBoundingClientRect().height > 0).length), 3);
+
+    game.map = 'q3dm6';
+    const before = asked;
+    await until(() => document.querySelector('.vireo-summary').textContent.startsWith('q3dm6'));
+    await sleep(3000);
+    assert.ok(asked - before <= 6, `three panels of one server share one request a second, not ${asked - before} in about 4 s`);
+    await run(() => scrollTo(0, 1e5)); await until(() => [...document.querySelectorAll('.vireo')].every((p) => !p.vireoPanel.visible));
+    await sleep(1500); const hidden = asked; await sleep(2500); await run(() => scrollTo(0, 0));
+    assert.equal(asked, hidden, 'panels out of view ask nothing');
+
+    await run(() => document.querySelectorAll('.vireo button')[1].focus());
+    await wd('POST', '/actions', { actions: [{ type: 'key', id: 'k', actions: [{ type: 'keyDown', value: '\uE007' }, { type: 'keyUp', value: '\uE007' }] }] });
+    await until(() => document.querySelectorAll('.vireo-rows:not([hidden]) .vireo-row').length === 6);
+    assert.deepEqual((await run(panels))[1], [3, 116, 514, 'true']);
+
+    game.name = '<img src=x onerror="window.pwned=1">\u202e' + 'A'.repeat(10240);
+    await until((h) => document.querySelector('.vireo-title').textContent === h, game.name);
+    assert.deepEqual(await run(() => [window.pwned, document.querySelectorAll('img').length]), [null, 0]);
+    assert.deepEqual((await run(panels)).map((p) => p[2]), [514, 514, 514]);
+    assert.deepEqual(await run(() => seen.sort()), page === '/strict' ? baseline : []);
+  }
+  front.closeAllConnections(); front.close(); gateway.kill();
+  await until(() => [...document.querySelectorAll('.vireo-state')].every((s) => s.textContent === 'status unavailable'));
+  await wd('DELETE', '');
+});

@@ -1,0 +1,46 @@
+const test = require('node:test'), assert = require('node:assert/strict');
+const v = require('../../web/vireo.js');
+
+const example = { GameType: 'hl', HostName: '10.0.0.1', HostPort: '27015', RefreshInterval: '30000', Details: 'True', ExpandedHight: '1740' };
+const settings = (over = {}, style = 'HEIGHT: 118px; WIDTH: 514px') => v.readSettings((n) => ({ ...example, ...over })[n] ?? null, style);
+
+test('snippet values, heights and rows', () => {
+  assert.ok(v.isVireoClassId(' clsid:5E81C0D4-37a2-4B19-8C6E-2F90A1D3B7E5') && !v.isVireoClassId('CLSID:5E81C0D4'));
+  assert.deepEqual(['HEIGHT: 118px; WIDTH: 514px', 'width:1px;height:40px', 'LINE-HEIGHT: 9px', 'HEIGHT: 1em'].map(v.styleHeightPx), [118, 40, NaN, NaN]);
+  const s = settings();
+  assert.deepEqual([s.game, s.host, s.port, s.intervalMs, s.details, s.expandedHight], ['hl', '10.0.0.1', 27015, 30000, true, 1740]);
+  assert.deepEqual([settings({ HostPort: '70000' }).port, settings({ Details: 'False' }).details, settings({ Details: null }).details, settings({ RefreshInterval: 'x' }).intervalMs], [0, false, true, 0]);
+  const cases = [[{}, undefined, [43, 116, 118]], [{ Details: 'False' }, 'HEIGHT: 43px', [43, 116, 43]], [{ ExpandedHight: '99999' }, '', [43, 2184, 2184]], [{ ExpandedHight: '-5' }, '', [43, 43, 43]]];
+  for (const [over, style, want] of cases) assert.deepEqual(Object.values(v.heights(settings(over, style))), want);
+  assert.deepEqual([0, 50, 51, 116, 118, 9999].map(v.rowsThatFit), [0, 0, 0, 5, 5, 164]);
+  assert.deepEqual([[0, 5], [-1, 0], [200, 0], [200, 5], [30000, 5]].map(([i, m]) => v.refreshMs(i, m)), [0, 0, 1000, 5000, 30000]);
+  assert.deepEqual([settings({ HostName: 'a&b=c' }), settings({ HostName: ' ' })].map(v.statusPath), ['status.json?game=hl&host=a%26b%3Dc&port=27015', null]);
+});
+
+test('replies become texts and nothing else', () => {
+  const body = { state: 'online', name: '<img src=x>', map: 'q3dm17', players: 2, maxPlayers: 16, rows: [{ name: 'A', score: 3, ping: 40 }, { name: 7 }, null], minRefresh: 5 };
+  const r = v.interpretReply(200, body), none = { name: '', score: 0, ping: 0 };
+  assert.deepEqual(v.view(settings(), r, 116, true), { title: '<img src=x>', state: 'online', tone: 'online', summary: 'q3dm17  ·  2/16 players  ·  Half-Life  ·  10.0.0.1:27015', rows: [body.rows[0], none, none], more: '' });
+  assert.deepEqual([[116, true, 7], [118, true, 5], [43, false, 7], [43, true, 7]].map(([h, open, n]) => v.view(settings(), { ...r, rows: Array(n).fill(none) }, h, open)).map((x) => [x.rows.length, x.more]), [[5, '+2 more'], [5, ''], [0, ''], [0, '']]);
+  const stale = v.view(settings({ HostName: '::1' }), { ...r, state: 'not answering', stale: true }, 43, false);
+  assert.deepEqual([stale.state, stale.tone, stale.summary.split('  ·  ')[3]], ['online (stale)', 'dim', '[::1]:27015']);
+  const states = [[null, 'querying…'], [{ failed: true }, 'status unavailable'], [v.interpretReply(200, { state: 'not answering' }), 'not answering'],
+    [v.interpretReply(400, { state: 'unknown game' }), 'unknown game type'], [v.interpretReply(502, { state: 'online' }), 'status unavailable'], [v.interpretReply(200, 'x'), 'status unavailable']];
+  for (const [reply, state] of states) assert.deepEqual(Object.values(v.view(settings(), reply, 43, false)).slice(0, 2), ['10.0.0.1:27015', state]);
+  assert.deepEqual(v.interpretReply(429, {}, '7'), { busy: true, retryAfter: 7 });
+});
+
+test('one request per refresh for every panel of a server, none while out of sight', async () => {
+  let now = 0; const timers = []; const asked = [];
+  const clock = { now: () => now, setTimeout: (f, ms) => timers.push({ f, at: now + ms }), clearTimeout: (t) => t && (timers[t - 1].f = null) };
+  const hub = v.createHub(async (url) => { asked.push(url); return { state: 'online', rows: [], minRefresh: 5 }; }, clock);
+  const panel = (intervalMs, seen = true) => ({ intervalMs, seen, got: 0, active() { return this.seen; }, show() { this.got++; } });
+  const tick = async (to) => { now = to; for (const t of timers.filter((t) => t.f && t.at <= to)) { const f = t.f; t.f = null; await f(); } };
+  const a = panel(1000), b = panel(60000), c = panel(0, false);
+  hub.join('u', a); hub.join('u', b); hub.join('w', c);
+  await tick(0); assert.deepEqual([asked.length, a.got, b.got, c.got], [1, 1, 1, 0]);
+  await tick(4000); assert.equal(asked.length, 1, 'the gateway asks for at least five seconds');
+  await tick(5000); assert.equal(asked.length, 2);
+  a.seen = b.seen = false; hub.replan(); await tick(60000); assert.equal(asked.length, 2);
+  a.seen = true; hub.replan(); await tick(60000); assert.equal(asked.length, 3);
+});
