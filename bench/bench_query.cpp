@@ -8,8 +8,8 @@
 #include <QNetworkDatagram>
 #include <QUdpSocket>
 
-#include "serverquery/gametypes.h"
 #include "serverquery/a2sprotocol.h"
+#include "serverquery/gametypes.h"
 #include "serverquery/quake3protocol.h"
 #include "serverquery/serverquery.h"
 #include "tests/fakeservers/fakeservers.h"

@@ -9,9 +9,9 @@
 #include "bench/widgetbenchmain.h"
 #include "platform/scripteddesktop.h"
 #include "settings/inisettingsstore.h"
-#include "vireo/vireocontrol.h"
 #include "tests/support/fakecontrol.h"
 #include "tests/support/memorystore.h"
+#include "vireo/vireocontrol.h"
 #include "window/frmMain.h"
 
 // Step 1 end to end: from the click on the button to the snippet in the box, through the real

@@ -93,7 +93,7 @@ Problem setListen(GatewayOptions& options, const QString& value) {
 }
 
 Problem addAllowed(GatewayOptions& options, const QString& value) {
-    const KeyOrError key = serverKeyFromSpec(value.trimmed());
+    const KeyOrError key = serverKeyFromText(value.trimmed());
     if (const auto* error = std::get_if<KeyError>(&key)) {
         return problem(QStringLiteral("allow"), value, error->message);
     }

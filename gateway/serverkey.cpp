@@ -103,15 +103,15 @@ KeyOrError serverKeyFromParts(const QString& game, const QString& host, const QS
     return key;
 }
 
-KeyOrError serverKeyFromSpec(const QString& spec) {
-    const qsizetype firstColon = spec.indexOf(QLatin1Char(':'));
-    const qsizetype lastColon = spec.lastIndexOf(QLatin1Char(':'));
+KeyOrError serverKeyFromText(const QString& entry) {
+    const qsizetype firstColon = entry.indexOf(QLatin1Char(':'));
+    const qsizetype lastColon = entry.lastIndexOf(QLatin1Char(':'));
     if (firstColon < 0 || lastColon == firstColon) {
-        return badRequest(QStringLiteral("\"%1\" is not GAME:HOST:PORT").arg(spec));
+        return badRequest(QStringLiteral("\"%1\" is not GAME:HOST:PORT").arg(entry));
     }
-    return serverKeyFromParts(spec.left(firstColon),
-                              spec.mid(firstColon + 1, lastColon - firstColon - 1),
-                              spec.mid(lastColon + 1));
+    return serverKeyFromParts(entry.left(firstColon),
+                              entry.mid(firstColon + 1, lastColon - firstColon - 1),
+                              entry.mid(lastColon + 1));
 }
 
 }  // namespace tamarin::gateway

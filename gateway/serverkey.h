@@ -29,7 +29,7 @@ using KeyOrError = std::variant<ServerKey, KeyError>;
 // From the three query parameters of a request.
 KeyOrError serverKeyFromParts(const QString& game, const QString& host, const QString& port);
 // From an allow-list entry GAME:HOST:PORT (an IPv6 host in brackets).
-KeyOrError serverKeyFromSpec(const QString& spec);
+KeyOrError serverKeyFromText(const QString& entry);
 // The canonical text of an IP literal (brackets allowed), or an empty text for anything else.
 QString canonicalLiteral(const QString& host);
 

@@ -9,7 +9,7 @@ const cacheMs = 5000;
 const gameTypes = { q3: 'q3a', oa: 'openarena', et: 'wolfet', hl: 'hldm', cs: 'cs16', tf2: 'tf2',
                     cs2: 'counterstrike2', source: 'hldm' };
 const [listenPort, ...allowed] = process.argv.slice(2);
-const allowList = new Set(allowed.map(spec => spec.toLowerCase()));
+const allowList = new Set(allowed.map(item => item.toLowerCase()));
 const cache = new Map();  // "game:host:port" -> { at, promise }
 
 function shape(game, host, port, result) {

@@ -8,8 +8,8 @@
 #include <QTimer>
 #include <QTreeWidget>
 
-#include "vireo/optionsdialog.h"
 #include "tests/support/memorystore.h"
+#include "vireo/optionsdialog.h"
 
 using namespace tamarin;
 
