@@ -21,14 +21,17 @@ constexpr int kTitleTop = px(45);
 constexpr int kTitleHeight = px(285);
 constexpr int kSummaryTop = px(330);
 constexpr int kSummaryHeight = px(270);
-constexpr int kSeparator = px(705);
+constexpr int kHeadingsTop = px(585);
+constexpr int kHeadingsHeight = px(735) - px(585);
+constexpr int kSeparator = px(757);
 constexpr int kRowsTop = px(765);
 constexpr int kRowHeight = px(195);
 constexpr int kButtonTop = px(60);
 constexpr int kButtonSize = px(240);
 constexpr int kTitleFont = kTitleHeight * 3 / 4;
 constexpr int kPlainFont = kSummaryHeight * 2 / 3;
-constexpr int kRowFont = kRowHeight * 3 / 4;
+constexpr int kRowFont = kPlainFont;  // rows read as easily as the summary, as on the preview
+constexpr int kHeadingFont = kHeadingsHeight * 9 / 10;
 
 constexpr const char* kPanel = "#1c222e";
 constexpr const char* kText = "#e6e9ef";
@@ -154,6 +157,20 @@ void writeStatusBlock(SvgWriter& svg, const PublishedStatus& p, const QString& s
              details ? QStringLiteral("\u2212") : QStringLiteral("+"), " text-anchor=\"middle\"");
 }
 
+// Small headings over the columns, and how many players got no row, right after the name heading.
+void writeHeadings(SvgWriter& svg, int right, int numberWidth, int shown, int listed) {
+    const double centre = kHeadingsTop + kHeadingsHeight / 2.0;
+    svg.text(kMargin, centre, kHeadingFont, kDimText, QStringLiteral("Player"));
+    svg.text(right - numberWidth, centre, kHeadingFont, kDimText, QStringLiteral("Score"),
+             " text-anchor=\"end\"");
+    svg.text(right, centre, kHeadingFont, kDimText, QStringLiteral("Ping"), " text-anchor=\"end\"");
+    if (listed > shown) {
+        const int gap = int(QStringLiteral("Player  ").size() * kHeadingFont * 0.56);
+        svg.text(kMargin + gap, centre, kHeadingFont, kText,
+                 QStringLiteral("+%1 more").arg(listed - shown));
+    }
+}
+
 void writeRows(SvgWriter& svg, const PublishedStatus& p, int rows) {
     svg.raw(QStringLiteral("<line x1=\"%1\" y1=\"%2.5\" x2=\"%3\" y2=\"%2.5\" stroke=\"%4\"/>")
                 .arg(kMargin)
@@ -164,6 +181,9 @@ void writeRows(SvgWriter& svg, const PublishedStatus& p, int rows) {
     const int numberWidth = int(8 * kRowFont * 0.56);  // "-0000000", as the preview reserves
     const bool online = p.status.state == ServerStatus::State::Online;
     const int shown = online ? std::min(rows, int(p.status.rows.size())) : 0;
+    if (shown > 0) {
+        writeHeadings(svg, right, numberWidth, shown, int(p.status.rows.size()));
+    }
     for (int row = 0; row < shown; ++row) {
         const PlayerRow& player = p.status.rows.at(row);
         const double centre = kRowsTop + row * kRowHeight + kRowHeight / 2.0;
