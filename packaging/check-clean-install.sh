@@ -5,6 +5,8 @@
 # Debian mirror; it takes about a minute. CI runs it on Debian 12 hosts:
 #   sudo packaging/check-clean-install.sh <build dir>   (after packaging/check-package.sh)
 set -euo pipefail
+# shellcheck source=packaging/service-lib.sh
+source "$(dirname "$0")/service-lib.sh"
 build="$(cd "${1:?usage: $0 <build dir>}" && pwd)"
 mirror="${DEBIAN_MIRROR:-http://deb.debian.org/debian}"
 deb=$(ls "$build"/tamarin_*.deb)
@@ -53,17 +55,12 @@ test ! -e "$root/etc/systemd/system/multi-user.target.wants/vireo-gateway.servic
 # The unit's command, with the shipped configuration, on a free port (the chroot shares this
 # machine's network, so curl here reaches it).
 command=$(sed -n 's/^ExecStart=//p' "$root/lib/systemd/system/vireo-gateway.service")
-port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+port=$(free_port tcp)
 # shellcheck disable=SC2086
 (exec chroot "$root" env -i PATH=/usr/bin:/bin $command --listen "127.0.0.1:$port") \
     >"$scratch/gateway.log" 2>&1 &
 gateway_pid=$!
-for _ in $(seq 50); do
-    curl -fs --max-time 1 "http://127.0.0.1:$port/healthz" >/dev/null && break
-    sleep 0.1
-done
-curl -fs --max-time 2 "http://127.0.0.1:$port/healthz" >/dev/null ||
-    { cat "$scratch/gateway.log"; exit 1; }
+wait_for "http://127.0.0.1:$port/healthz" || { cat "$scratch/gateway.log"; exit 1; }
 kill "$gateway_pid"
 wait "$gateway_pid" 2>/dev/null || true
 gateway_pid=""

@@ -5,6 +5,8 @@
 # every option the executable's --help lists, and its dependencies resolve on this Debian.
 # Usage: packaging/check-gateway-package.sh <build dir>   (after packaging/check-package.sh)
 set -euo pipefail
+# shellcheck source=packaging/service-lib.sh
+source "$(dirname "$0")/service-lib.sh"
 build="$(cd "${1:?usage: $0 <build dir>}" && pwd)"
 scratch=$(mktemp -d)
 gateway_pid=""
@@ -50,15 +52,11 @@ done
 echo "-- the manual describes every option of --help"
 
 # The shipped configuration, as the unit passes it (the listening port moved to a free one).
-port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+port=$(free_port tcp)
 "$executable" --config "$root/etc/vireo-gateway.conf" --listen "127.0.0.1:$port" \
     >"$scratch/gateway.log" 2>&1 &
 gateway_pid=$!
-for _ in $(seq 50); do
-    curl -fs --max-time 1 "http://127.0.0.1:$port/healthz" >/dev/null && break
-    sleep 0.1
-done
-curl -fs --max-time 2 "http://127.0.0.1:$port/healthz" >/dev/null ||
+wait_for "http://127.0.0.1:$port/healthz" ||
     { cat "$scratch/gateway.log" >&2; echo "FAIL: not started with the shipped configuration" >&2; exit 1; }
 echo "-- the packaged executable starts with the shipped configuration"
 

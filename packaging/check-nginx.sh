@@ -9,28 +9,10 @@ set -euo pipefail
 repo="$(cd "$(dirname "$0")/.." && pwd)"
 gateway="$(realpath "${1:?usage: $0 <vireo-gateway executable>}")"
 scratch=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-    rm -rf "$scratch"
-}
-trap cleanup EXIT
+# shellcheck source=packaging/service-lib.sh
+source "$repo/packaging/service-lib.sh"
+trap end_started EXIT
 
-free_port() { # $1: tcp or udp
-    python3 -c 'import socket, sys
-kind = socket.SOCK_DGRAM if sys.argv[1] == "udp" else socket.SOCK_STREAM
-s = socket.socket(socket.AF_INET, kind); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])' "$1"
-}
-wait_for() { # $1: URL answering 200 within 10 s
-    for _ in $(seq 100); do
-        curl -fs -o /dev/null --max-time 1 "$1" && return 0
-        sleep 0.1
-    done
-    echo "FAIL: nothing answers at $1" >&2
-    cat "$scratch"/*.log >&2 || true
-    return 1
-}
 fail() {
     echo "FAIL: $*" >&2
     echo "--- nginx error log" >&2
@@ -57,7 +39,7 @@ sys.exit(1)
 PY
 "$gateway" --listen "127.0.0.1:$gateway_port" --allow "q3:127.0.0.1:$game_port" \
     --min-refresh 60 >"$scratch/gateway.log" 2>&1 & pids+=($!)
-wait_for "http://127.0.0.1:$gateway_port/healthz"
+wait_for "http://127.0.0.1:$gateway_port/healthz" || { cat "$scratch"/*.log >&2; exit 1; }
 
 # Debian's nginx, as this user, everything under the scratch folder; plain HTTP on loopback
 # stands in for the example's TLS server.
@@ -91,7 +73,7 @@ http {
 CONF
 nginx -q -t -p "$scratch" -c "$scratch/nginx.conf"
 nginx -p "$scratch" -c "$scratch/nginx.conf" -g 'daemon off;' & pids+=($!)
-wait_for "http://127.0.0.1:$nginx_port/healthz"
+wait_for "http://127.0.0.1:$nginx_port/healthz" || fail "nginx did not start"
 
 # The gateway's count of /status.json requests answered, all status codes together: it moves
 # if and only if a /status.json request reached the gateway.

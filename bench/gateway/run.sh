@@ -21,28 +21,10 @@ for tool in wrk nginx node npm taskset curl; do
 done
 
 scratch=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-    rm -rf "$scratch"
-}
-trap cleanup EXIT
+# shellcheck source=packaging/service-lib.sh
+source "$repo/packaging/service-lib.sh"
+trap end_started EXIT
 ulimit -n 8192 2>/dev/null || true
-
-free_port() { # $1: tcp or udp
-    python3 -c 'import socket, sys
-kind = socket.SOCK_DGRAM if sys.argv[1] == "udp" else socket.SOCK_STREAM
-s = socket.socket(socket.AF_INET, kind); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])' "$1"
-}
-wait_for() { # $1: URL answering 200 within 10 s
-    for _ in $(seq 100); do
-        curl -fs -o /dev/null --max-time 1 "$1" && return 0
-        sleep 0.1
-    done
-    echo "nothing answers at $1" >&2
-    return 1
-}
 
 # The Node.js peer's packages, kept with the build and never committed.
 node_dir="$build/bench-gateway/node"

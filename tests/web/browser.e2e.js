@@ -44,7 +44,8 @@ test('pasted snippets become live panels', async (t) => {
   pages = { '/plain': { html: html + `<script src="${src}/vireo.js" defer></script>`, headers: {} }, '/bare': { html, headers: csp } };
   pages['/strict'] = { html: pages['/plain'].html, headers: csp };
   const driver = spawn('/usr/bin/chromedriver', [`--port=${driverPort}`], { stdio: 'ignore' });
-  t.after(() => { driver.kill(); gateway?.kill(); q3.close(); site.close(); front.close(); });
+  // Closing the session ends the browser too, even after a failed assertion.
+  t.after(async () => { await wd('DELETE', '').catch(() => {}); driver.kill(); gateway?.kill(); q3.close(); site.close(); front.close(); });
   await sleep(700);
   const args = ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking', '--disable-component-update',
     '--disable-sync', '--window-size=800,700', `--user-data-dir=${fs.mkdtempSync(path.join(os.tmpdir(), 'vireo-chromium-'))}`];
@@ -88,5 +89,4 @@ test('pasted snippets become live panels', async (t) => {
   }
   front.closeAllConnections(); front.close(); gateway.kill();
   await until(() => [...document.querySelectorAll('.vireo-state')].every((s) => s.textContent === 'status unavailable'));
-  await wd('DELETE', '');
 });
