@@ -41,6 +41,9 @@ namespace {
 
 constexpr QChar kQuote = u'"';
 constexpr QChar kBackslash = u'\\';
+// The characters a quoted value writes as a backslash and a letter, and those letters.
+constexpr std::pair<char16_t, char16_t> kEscapes[] = {
+    {u'"', u'"'}, {u'\\', u'\\'}, {u'\n', u'n'}, {u'\r', u'r'}, {u'\t', u't'}};
 constexpr QChar kPercent = u'%';
 
 // A character that can stand in a line as itself: printable, and the plain space is the only
@@ -120,24 +123,12 @@ bool canWriteUnquoted(const QString& text) {
 
 // Escapes are rare; everything else is copied as it is.
 void appendQuotable(QString& out, char32_t codePoint, QStringView units) {
-    switch (codePoint) {
-        case u'"':
-            out += u"\\\"";
+    for (const auto& [character, letter] : kEscapes) {
+        if (codePoint == character) {
+            out += kBackslash;
+            out += QChar(letter);
             return;
-        case u'\\':
-            out += u"\\\\";
-            return;
-        case u'\n':
-            out += u"\\n";
-            return;
-        case u'\r':
-            out += u"\\r";
-            return;
-        case u'\t':
-            out += u"\\t";
-            return;
-        default:
-            break;
+        }
     }
     if (isPlain(codePoint)) {
         out += units;
@@ -180,25 +171,17 @@ std::optional<std::pair<QChar, qsizetype>> readEscape(QStringView rest) {
     if (rest.isEmpty()) {
         return std::nullopt;
     }
-    switch (rest.front().unicode()) {
-        case u'"':
-            return std::pair(kQuote, 1);
-        case u'\\':
-            return std::pair(kBackslash, 1);
-        case u'n':
-            return std::pair(QChar(u'\n'), 1);
-        case u'r':
-            return std::pair(QChar(u'\r'), 1);
-        case u't':
-            return std::pair(QChar(u'\t'), 1);
-        case u'u':
-            if (const auto unit = parseHex(rest.mid(1, 4)); unit && rest.size() >= 5) {
-                return std::pair(QChar(*unit), 5);
-            }
-            return std::nullopt;
-        default:
-            return std::nullopt;
+    for (const auto& [character, letter] : kEscapes) {
+        if (rest.front() == QChar(letter)) {
+            return std::pair(QChar(character), 1);
+        }
     }
+    if (rest.front() == u'u' && rest.size() >= 5) {
+        if (const auto unit = parseHex(rest.mid(1, 4))) {
+            return std::pair(QChar(*unit), 5);
+        }
+    }
+    return std::nullopt;
 }
 
 // `text` starts with the opening quote and has no blanks at its end.
