@@ -15,7 +15,7 @@ scratch=$(mktemp -d)
 root="$scratch/bookworm"
 gateway_pid=""
 cleanup() {
-    [ -n "$gateway_pid" ] && kill "$gateway_pid" 2>/dev/null
+    if [ -n "$gateway_pid" ]; then kill "$gateway_pid" 2>/dev/null || true; fi
     umount "$root/proc" 2>/dev/null || true
     rm -rf --one-file-system "$scratch"
 }

@@ -9,12 +9,7 @@ set -euo pipefail
 source "$(dirname "$0")/service-lib.sh"
 build="$(cd "${1:?usage: $0 <build dir>}" && pwd)"
 scratch=$(mktemp -d)
-gateway_pid=""
-cleanup() {
-    [ -n "$gateway_pid" ] && kill "$gateway_pid" 2>/dev/null && wait "$gateway_pid" 2>/dev/null
-    rm -rf "$scratch"
-}
-trap cleanup EXIT
+trap end_started EXIT
 
 compgen -G "$build/vireo-gateway_*.deb" >/dev/null || (cd "$build" && cpack -G DEB >/dev/null)
 tool_deb=$(ls "$build"/tamarin_*.deb)
@@ -54,8 +49,7 @@ echo "-- the manual describes every option of --help"
 # The shipped configuration, as the unit passes it (the listening port moved to a free one).
 port=$(free_port tcp)
 "$executable" --config "$root/etc/vireo-gateway.conf" --listen "127.0.0.1:$port" \
-    >"$scratch/gateway.log" 2>&1 &
-gateway_pid=$!
+    >"$scratch/gateway.log" 2>&1 & pids+=($!)
 wait_for "http://127.0.0.1:$port/healthz" ||
     { cat "$scratch/gateway.log" >&2; echo "FAIL: not started with the shipped configuration" >&2; exit 1; }
 echo "-- the packaged executable starts with the shipped configuration"
