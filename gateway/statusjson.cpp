@@ -24,16 +24,10 @@ QJsonArray rowsJson(const QList<PlayerRow>& rows) {
 }  // namespace
 
 QString stateName(ServerStatus::State state) {
-    switch (state) {
-        case ServerStatus::State::Online:
-            return QStringLiteral("online");
-        case ServerStatus::State::Refused:
-            return QStringLiteral("refused");
-        case ServerStatus::State::BadAddress:
-            return QStringLiteral("bad address");
-        default:
-            return QStringLiteral("not answering");
-    }
+    // A published status is the end of a query: one still to come reads as no answer yet.
+    const bool answered =
+        state != ServerStatus::State::NotQueried && state != ServerStatus::State::Querying;
+    return ServerStatus::stateText(answered ? state : ServerStatus::State::NotAnswering);
 }
 
 QByteArray statusJson(const PublishedStatus& published) {

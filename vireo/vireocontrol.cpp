@@ -347,21 +347,10 @@ QString VireoControl::stateText() const {
     if (unknownGameType_) {
         return tr("unknown game type");
     }
-    switch (status_.state) {
-        case ServerStatus::State::NotQueried:
-            return tr("not queried yet");
-        case ServerStatus::State::Querying:
-            return tr("querying\u2026");
-        case ServerStatus::State::Online:
-            return stale_ ? tr("online (stale)") : tr("online");
-        case ServerStatus::State::NotAnswering:
-            return tr("not answering");
-        case ServerStatus::State::Refused:
-            return tr("refused");
-        case ServerStatus::State::BadAddress:
-            return tr("bad address");
+    if (status_.state == ServerStatus::State::Online && stale_) {
+        return tr("online (stale)");
     }
-    return {};
+    return ServerStatus::stateText(status_.state);
 }
 
 QColor VireoControl::stateColour() const {
