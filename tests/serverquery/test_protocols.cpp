@@ -14,6 +14,7 @@
 
 using namespace tamarin;
 using namespace tamarin::fake;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -88,12 +89,12 @@ TEST(ServerText, DecodesLenientlyAndDropsControls) {
         QByteArray bytes;
         QString text;
     } cases[] = {
-        {"plain", u"plain"_qs},
-        {"J\xC3\xB6rg", u"J\u00F6rg"_qs},    // UTF-8
-        {"J\xF6rg", u"J\u00F6rg"_qs},        // Latin-1
-        {"ab\xE2\x82", u"ab\u00E2"_qs},      // cut UTF-8: Latin-1, the C1 byte dropped
-        {"\xC0\xAFx", u"\u00C0\u00AFx"_qs},  // overlong UTF-8 is not UTF-8
-        {"a\tb\x1B[31mc\x7F", u"ab[31mc"_qs},
+        {"plain", u"plain"_s},
+        {"J\xC3\xB6rg", u"J\u00F6rg"_s},    // UTF-8
+        {"J\xF6rg", u"J\u00F6rg"_s},        // Latin-1
+        {"ab\xE2\x82", u"ab\u00E2"_s},      // cut UTF-8: Latin-1, the C1 byte dropped
+        {"\xC0\xAFx", u"\u00C0\u00AFx"_s},  // overlong UTF-8 is not UTF-8
+        {"a\tb\x1B[31mc\x7F", u"ab[31mc"_s},
         {"", QString()},
     };
     for (const auto& c : cases) {
@@ -112,9 +113,9 @@ TEST(Quake3, ColourCodesAreStripped) {
         QString in;
         QString out;
     } cases[] = {
-        {u"^1Red^7Name"_qs, u"RedName"_qs}, {u"^^7x"_qs, u"^x"_qs},   {u"^^"_qs, u"^^"_qs},
-        {u"end^"_qs, u"end^"_qs},           {u"^xy"_qs, u"y"_qs},     {u"^\U0001F600a"_qs, u"a"_qs},
-        {u"no codes"_qs, u"no codes"_qs},   {u"^^^1a"_qs, u"^^a"_qs},
+        {u"^1Red^7Name"_s, u"RedName"_s}, {u"^^7x"_s, u"^x"_s},   {u"^^"_s, u"^^"_s},
+        {u"end^"_s, u"end^"_s},           {u"^xy"_s, u"y"_s},     {u"^\U0001F600a"_s, u"a"_s},
+        {u"no codes"_s, u"no codes"_s},   {u"^^^1a"_s, u"^^a"_s},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(stripQuake3Colours(c.in), c.out) << c.in.toStdString();
@@ -132,13 +133,13 @@ TEST(Quake3, ReadsSettingsAndPlayers) {
     const std::optional<ServerStatus> status = parseQuake3StatusReply(reply);
     ASSERT_TRUE(status);
     EXPECT_EQ(status->state, State::Online);
-    EXPECT_EQ(status->name, u"Red Arena"_qs);
-    EXPECT_EQ(status->map, u"q3dm17"_qs);
+    EXPECT_EQ(status->name, u"Red Arena"_s);
+    EXPECT_EQ(status->map, u"q3dm17"_s);
     EXPECT_EQ(status->maxPlayers, 12);
     EXPECT_EQ(status->players, 3);
     ASSERT_EQ(status->rows.size(), 3);
-    EXPECT_TRUE(sameRow(status->rows[0], {u"Visor"_qs, 12, 50}));
-    EXPECT_TRUE(sameRow(status->rows[1], {u"J\u00F6rg \"the\" one"_qs, -3, 999}));
+    EXPECT_TRUE(sameRow(status->rows[0], {u"Visor"_s, 12, 50}));
+    EXPECT_TRUE(sameRow(status->rows[1], {u"J\u00F6rg \"the\" one"_s, -3, 999}));
     EXPECT_TRUE(sameRow(status->rows[2], {QString(), 99999999, 0}));
 }
 
@@ -153,9 +154,9 @@ TEST(Quake3, OddPlayerLinesAndNumbersHaveDefinedResults) {
     EXPECT_EQ(status->maxPlayers, 2147483647);
     EXPECT_EQ(status->name, QString());
     ASSERT_EQ(status->rows.size(), 3);
-    EXPECT_TRUE(sameRow(status->rows[0], {u"big"_qs, 2147483647, -2147483647 - 1}));
-    EXPECT_TRUE(sameRow(status->rows[1], {u"unquoted name"_qs, 7, 8}));
-    EXPECT_TRUE(sameRow(status->rows[2], {u"unclosed"_qs, 1, 2}));
+    EXPECT_TRUE(sameRow(status->rows[0], {u"big"_s, 2147483647, -2147483647 - 1}));
+    EXPECT_TRUE(sameRow(status->rows[1], {u"unquoted name"_s, 7, 8}));
+    EXPECT_TRUE(sameRow(status->rows[2], {u"unclosed"_s, 1, 2}));
 }
 
 TEST(Quake3, RejectsWhatIsNotAStatusResponse) {
@@ -209,8 +210,8 @@ TEST(A2s, ReadsBothInfoLayoutsAndTheChallenge) {
         const A2sReply parsed = parseA2sReply(reply);
         const auto* info = std::get_if<A2sInfo>(&parsed);
         ASSERT_TRUE(info);
-        EXPECT_EQ(info->name, u"Caf\u00C3\u00A9 \u00FF"_qs);  // not UTF-8 as a whole: Latin-1
-        EXPECT_EQ(info->map, u"de_dust2"_qs);
+        EXPECT_EQ(info->name, u"Caf\u00C3\u00A9 \u00FF"_s);  // not UTF-8 as a whole: Latin-1
+        EXPECT_EQ(info->map, u"de_dust2"_s);
         EXPECT_EQ(info->players, 7);
         EXPECT_EQ(info->maxPlayers, 32);
     }
@@ -270,8 +271,8 @@ TEST(A2s, TruncatedRepliesAreWholeOrNothing) {
         for (qsizetype length = 0; length < info.size(); ++length) {
             const A2sReply cut = parseA2sReply(info.first(length));
             if (const auto* parsed = std::get_if<A2sInfo>(&cut)) {
-                EXPECT_EQ(parsed->name, u"Name"_qs) << length;
-                EXPECT_EQ(parsed->map, u"map"_qs) << length;
+                EXPECT_EQ(parsed->name, u"Name"_s) << length;
+                EXPECT_EQ(parsed->map, u"map"_s) << length;
                 EXPECT_EQ(parsed->maxPlayers, 24) << length;
             } else {
                 EXPECT_TRUE(std::holds_alternative<std::monostate>(cut)) << length;
@@ -416,7 +417,7 @@ TEST(A2sConversation, AnswersChallengesForInfoThenPlayers) {
     step = talk->onDatagram(a2sPlayerReply({{"p", 4, 1.f}}));
     ASSERT_TRUE(step.outcome);
     EXPECT_EQ(step.outcome->state, State::Online);
-    EXPECT_EQ(step.outcome->name, u"Srv"_qs);
+    EXPECT_EQ(step.outcome->name, u"Srv"_s);
     EXPECT_EQ(step.outcome->players, 2);
     EXPECT_EQ(step.outcome->maxPlayers, 8);
     ASSERT_EQ(step.outcome->rows.size(), 1);
@@ -455,7 +456,7 @@ TEST(Quake3Conversation, FinishesOnTheFirstStatusReply) {
     EXPECT_FALSE(talk->onDatagram("\xFF\xFF\xFF\xFFprint\nno\n").outcome);
     const ConversationStep step = talk->onDatagram(quake3Reply({{"sv_hostname", "x"}}, {}));
     ASSERT_TRUE(step.outcome);
-    EXPECT_EQ(step.outcome->name, u"x"_qs);
+    EXPECT_EQ(step.outcome->name, u"x"_s);
     EXPECT_EQ(talk->onTimeout().state, State::NotAnswering);
     EXPECT_FALSE(makeConversation(QueryProtocol::None));
 }

@@ -14,6 +14,7 @@
 
 using namespace tamarin;
 using namespace tamarin::fake;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -69,7 +70,7 @@ TEST_F(ServerQueryTest, Quake3ServerIsShownAsItAnswered) {
     const ServerStatus status = run(server, QueryProtocol::Quake3);
     // The fields themselves are the parser's tests; here, that the socket path delivers them.
     EXPECT_EQ(status.state, State::Online);
-    EXPECT_EQ(names(status), (QStringList{u"Visor"_qs, u"Sarge"_qs}));
+    EXPECT_EQ(names(status), (QStringList{u"Visor"_s, u"Sarge"_s}));
     EXPECT_EQ(server.requests().size(), 1);
 }
 
@@ -98,11 +99,11 @@ TEST_F(ServerQueryTest, A2sServersAreShownWithTheirPlayers) {
         server.setInfoReply(c.goldSrc ? a2sGoldSrcInfoReply(info) : a2sSourceInfoReply(info));
         const ServerStatus status = run(server, QueryProtocol::A2S);
         EXPECT_EQ(status.state, State::Online) << c.what;
-        EXPECT_EQ(status.name, u"Source One"_qs) << c.what;
-        EXPECT_EQ(status.map, u"cp_well"_qs) << c.what;
+        EXPECT_EQ(status.name, u"Source One"_s) << c.what;
+        EXPECT_EQ(status.map, u"cp_well"_s) << c.what;
         EXPECT_EQ(status.players, 2) << c.what;
         EXPECT_EQ(status.maxPlayers, 24) << c.what;
-        EXPECT_EQ(names(status), (QStringList{u"alpha"_qs, u"beta"_qs})) << c.what;
+        EXPECT_EQ(names(status), (QStringList{u"alpha"_s, u"beta"_s})) << c.what;
         EXPECT_EQ(server.requests().size(), c.requests) << c.what;
         EXPECT_LT(elapsedMs, kTimeoutMs) << c.what;
     }
@@ -113,7 +114,7 @@ TEST_F(ServerQueryTest, InfoWithoutPlayersIsOnlineWithoutRowsAtTheTimeout) {
     server.setAnswerPlayers(false);
     const ServerStatus status = run(server, QueryProtocol::A2S);
     EXPECT_EQ(status.state, State::Online);
-    EXPECT_EQ(status.name, u"Fake Server"_qs);
+    EXPECT_EQ(status.name, u"Fake Server"_s);
     EXPECT_TRUE(status.rows.isEmpty());
     EXPECT_GE(elapsedMs, kTimeoutMs - 20);
 }
@@ -157,7 +158,7 @@ TEST_F(ServerQueryTest, UnansweredQueriesEndAtTheTimeout) {
 
 TEST_F(ServerQueryTest, ClosedPortIsRefusedAtOnce) {
     for (const QueryProtocol protocol : {QueryProtocol::Quake3, QueryProtocol::A2S}) {
-        EXPECT_EQ(run(u"127.0.0.1"_qs, closedUdpPort(), protocol).state, State::Refused);
+        EXPECT_EQ(run(u"127.0.0.1"_s, closedUdpPort(), protocol).state, State::Refused);
         EXPECT_LT(elapsedMs, kTimeoutMs);
     }
 }
@@ -170,13 +171,13 @@ TEST_F(ServerQueryTest, BadAddressesAndUnknownProtocols) {
         State state;
     } cases[] = {
         {QString(), 27960, QueryProtocol::Quake3, State::BadAddress},
-        {u"  "_qs, 27960, QueryProtocol::Quake3, State::BadAddress},
-        {u"127.0.0.1"_qs, 0, QueryProtocol::A2S, State::BadAddress},
-        {u"bad host name"_qs, 27960, QueryProtocol::Quake3, State::BadAddress},
-        {u"a..b"_qs, 27960, QueryProtocol::Quake3, State::BadAddress},
+        {u"  "_s, 27960, QueryProtocol::Quake3, State::BadAddress},
+        {u"127.0.0.1"_s, 0, QueryProtocol::A2S, State::BadAddress},
+        {u"bad host name"_s, 27960, QueryProtocol::Quake3, State::BadAddress},
+        {u"a..b"_s, 27960, QueryProtocol::Quake3, State::BadAddress},
         // A NUL would cut the name short for the resolver, which would answer for 127.0.0.1.
-        {u"127.0.0.1"_qs + QChar(0) + u"evil"_qs, 27960, QueryProtocol::Quake3, State::BadAddress},
-        {u"127.0.0.1"_qs, 27960, QueryProtocol::None, State::NotAnswering},
+        {u"127.0.0.1"_s + QChar(0) + u"evil"_s, 27960, QueryProtocol::Quake3, State::BadAddress},
+        {u"127.0.0.1"_s, 27960, QueryProtocol::None, State::NotAnswering},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(run(c.host, c.port, c.protocol).state, c.state) << c.host.toStdString();
@@ -186,7 +187,7 @@ TEST_F(ServerQueryTest, BadAddressesAndUnknownProtocols) {
 
 TEST_F(ServerQueryTest, HostNamesAreLookedUp) {
     FakeQuake3Server server;
-    EXPECT_EQ(run(u"localhost"_qs, server.port(), QueryProtocol::Quake3).state, State::Online);
+    EXPECT_EQ(run(u"localhost"_s, server.port(), QueryProtocol::Quake3).state, State::Online);
 }
 
 TEST_F(ServerQueryTest, WorksOverIpv6Loopback) {
@@ -194,14 +195,14 @@ TEST_F(ServerQueryTest, WorksOverIpv6Loopback) {
     if (!server.isListening()) {
         GTEST_SKIP() << "no IPv6 loopback here";
     }
-    EXPECT_EQ(run(u"::1"_qs, server.port(), QueryProtocol::Quake3).state, State::Online);
-    EXPECT_EQ(run(u"[::1]"_qs, server.port(), QueryProtocol::Quake3).state, State::Online);
+    EXPECT_EQ(run(u"::1"_s, server.port(), QueryProtocol::Quake3).state, State::Online);
+    EXPECT_EQ(run(u"[::1]"_s, server.port(), QueryProtocol::Quake3).state, State::Online);
 }
 
 TEST_F(ServerQueryTest, CancelledQueriesReportNothing) {
     FakeQuake3Server server;
     QSignalSpy spy(&query, &ServerQuery::finished);
-    for (const QString& host : {u"127.0.0.1"_qs, u"localhost"_qs}) {
+    for (const QString& host : {u"127.0.0.1"_s, u"localhost"_s}) {
         query.start(host, server.port(), QueryProtocol::Quake3);
         QCoreApplication::processEvents();  // a name is now being looked up
         query.cancel();
@@ -209,7 +210,7 @@ TEST_F(ServerQueryTest, CancelledQueriesReportNothing) {
     }
     // Deleted while its lookup still runs: the late answer must find nothing to report to.
     auto* doomed = new ServerQuery;
-    doomed->start(u"localhost"_qs, server.port(), QueryProtocol::Quake3);
+    doomed->start(u"localhost"_s, server.port(), QueryProtocol::Quake3);
     QCoreApplication::processEvents();
     delete doomed;
     QTest::qWait(kTimeoutMs + 100);
@@ -217,21 +218,21 @@ TEST_F(ServerQueryTest, CancelledQueriesReportNothing) {
 }
 
 TEST(HostLookupTest, NumericAddressesNeedNoNameServer) {
-    const std::optional<Endpoint> v4 = numericEndpoint(u"127.0.0.1"_qs, 27960);
+    const std::optional<Endpoint> v4 = numericEndpoint(u"127.0.0.1"_s, 27960);
     ASSERT_TRUE(v4);
     EXPECT_EQ(v4->address.ss_family, AF_INET);
     EXPECT_EQ(ntohs(reinterpret_cast<const sockaddr_in&>(v4->address).sin_port), 27960);
-    const std::optional<Endpoint> v6 = numericEndpoint(u"::1"_qs, 27015);
+    const std::optional<Endpoint> v6 = numericEndpoint(u"::1"_s, 27015);
     ASSERT_TRUE(v6);
     EXPECT_EQ(v6->address.ss_family, AF_INET6);
     for (const QString& notNumeric :
-         {u"localhost"_qs, QString(), u"127.0.0.1 "_qs, u"127.0.0.1"_qs + QChar(0) + u"x"_qs}) {
+         {u"localhost"_s, QString(), u"127.0.0.1 "_s, u"127.0.0.1"_s + QChar(0) + u"x"_s}) {
         EXPECT_FALSE(numericEndpoint(notNumeric, 27960)) << notNumeric.toStdString();
     }
 }
 
 TEST(HostLookupTest, NamesPreferTheirIpv4Address) {
-    QFuture<std::optional<Endpoint>> future = lookUpEndpoint(u"localhost"_qs, 27960);
+    QFuture<std::optional<Endpoint>> future = lookUpEndpoint(u"localhost"_s, 27960);
     future.waitForFinished();
     ASSERT_EQ(future.resultCount(), 1);
     const std::optional<Endpoint> found = future.result();
@@ -249,9 +250,9 @@ TEST_F(ServerQueryTest, RestartReportsOnlyTheNewQuery) {
     FakeQuake3Server second;
     second.setReplies({quake3Reply({{"sv_hostname", "second"}}, {})});
     second.setReplyDelayMs(80);
-    query.start(u"127.0.0.1"_qs, first.port(), QueryProtocol::Quake3);
+    query.start(u"127.0.0.1"_s, first.port(), QueryProtocol::Quake3);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !first.requests().isEmpty(); }, kWaitMs));
-    EXPECT_EQ(run(u"127.0.0.1"_qs, second.port(), QueryProtocol::Quake3).name, u"second"_qs);
+    EXPECT_EQ(run(u"127.0.0.1"_s, second.port(), QueryProtocol::Quake3).name, u"second"_s);
 }
 
 TEST_F(ServerQueryTest, FinishedMayStartTheNextQueryOrDeleteTheQuery) {
@@ -262,12 +263,12 @@ TEST_F(ServerQueryTest, FinishedMayStartTheNextQueryOrDeleteTheQuery) {
     QObject::connect(own, &ServerQuery::finished, own, [&](const ServerStatus& status) {
         EXPECT_EQ(status.state, State::Online);
         if (++finishedCount == 1) {
-            own->start(u"127.0.0.1"_qs, server.port(), QueryProtocol::Quake3);
+            own->start(u"127.0.0.1"_s, server.port(), QueryProtocol::Quake3);
         } else {
             delete own;
         }
     });
-    own->start(u"127.0.0.1"_qs, server.port(), QueryProtocol::Quake3);
+    own->start(u"127.0.0.1"_s, server.port(), QueryProtocol::Quake3);
     EXPECT_TRUE(QTest::qWaitFor([&] { return finishedCount == 2; }, kWaitMs));
     QTest::qWait(kTimeoutMs + 50);
     EXPECT_EQ(finishedCount, 2);
