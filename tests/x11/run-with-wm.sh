@@ -9,10 +9,12 @@ fi
 openbox --sm-disable >/dev/null 2>&1 &
 wm=$!
 trap 'kill $wm 2>/dev/null || true' EXIT
-# Wait (bounded) until the window manager has announced itself on the root window.
-for _ in $(seq 50); do
+# Wait until the window manager has announced itself on the root window: on a loaded machine that
+# may take long, so the ceiling (a minute) is far above any healthy start. Openbox frames windows
+# that were mapped before it got to them as well, so the test's own wait covers the rest.
+for _ in $(seq 600); do
     xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break
+    kill -0 $wm 2>/dev/null || { echo "openbox did not start" >&2; exit 1; }
     sleep 0.1
 done
-sleep 0.3  # the window manager announces itself a moment before it manages new windows
 QT_QPA_PLATFORM=xcb "$@"
