@@ -7,12 +7,13 @@ for signal in TERM HUP INT; do
     home=$(mktemp -d)
     XDG_CONFIG_HOME="$home" QT_QPA_PLATFORM=offscreen "$tamarin" &
     pid=$!
-    # Bounded wait until the tool is up (its status control has written its game list).
-    for _ in $(seq 100); do
-        [ -f "$home/Vireo/Vireo.ini" ] && break
+    # Wait until the tool catches all three signals (its handlers are in place), under a ceiling
+    # of a minute that only a tool that never gets there reaches.
+    for _ in $(seq 600); do
+        caught=$(awk '/^SigCgt:/ {print $2}' "/proc/$pid/status" 2>/dev/null || echo 0)
+        (( (16#${caught:-0} & 16#4003) == 16#4003 )) && break
         sleep 0.1
     done
-    sleep 0.3
     kill -s "$signal" "$pid"
     status=0
     wait "$pid" || status=$?

@@ -52,10 +52,10 @@ TEST(SettingsCrash, AKilledSaveLeavesTheOldOrTheNewContentWhole) {
     for (int kill = 0; kill < 30; ++kill) {
         QProcess child;
         child.start(TAMARIN_SAVE_LOOP_PROGRAM, {root.path()});
-        ASSERT_TRUE(child.waitForReadyRead(5000)) << child.readAllStandardError().toStdString();
+        ASSERT_TRUE(child.waitForReadyRead(60000)) << child.readAllStandardError().toStdString();
         std::this_thread::sleep_for(std::chrono::microseconds(random.bounded(0, 50'000)));
         child.kill();
-        ASSERT_TRUE(child.waitForFinished(5000));
+        ASSERT_TRUE(child.waitForFinished(60000));
         ASSERT_EQ(child.exitStatus(), QProcess::CrashExit) << "the loop ended by itself";
         savesSeen += int(child.readAllStandardOutput().count('\n'));
 
