@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by the screenshot scripts (sourced, not run): an X server with a window manager, a
 # server configuration to start with, and a shot of the tool's window with its frame.
 
