@@ -120,12 +120,12 @@ GatewayServer::Answer GatewayServer::staticFile(const QString& resource,
     return answer;
 }
 
-GatewayServer::Answer GatewayServer::error(int status, const QString& state,
-                                           const QString& message) {
+GatewayServer::Answer GatewayServer::error(int status, const QString& state, const QString& message,
+                                           const ServerKey& key) {
     Answer answer;
     answer.status = status;
     answer.contentType = kJson;
-    answer.body = errorJson(state, message);
+    answer.body = errorJson(state, message, key);
     return answer;
 }
 
@@ -234,7 +234,8 @@ void GatewayServer::answerServer(const QHttpServerRequest& request, Asked& asked
     if (!allowed_.contains(target.id)) {
         respond(asked, responder,
                 error(403, QStringLiteral("not allowed"),
-                      QStringLiteral("the gateway does not query that server")));
+                      QStringLiteral("the gateway does not query that server"),
+                      std::get<ServerKey>(target.key)));
         return;
     }
     if (Snapshot* snapshot = cache_->fresh(std::get<ServerKey>(target.key), target.id)) {

@@ -75,7 +75,8 @@ class GatewayServer : public QAbstractHttpServer {
     void respond(const Asked& asked, QHttpServerResponder& responder, const Answer& answer);
     void appendCorsHeaders(const Asked& asked, QByteArray& out) const;
     QHostAddress clientOf(const QHttpServerRequest& request) const;
-    static Answer error(int status, const QString& state, const QString& message);
+    static Answer error(int status, const QString& state, const QString& message,
+                        const ServerKey& key = {});
     static Answer staticFile(const QString& resource, const QByteArray& contentType);
 
     GatewayOptions options_;

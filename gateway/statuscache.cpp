@@ -185,10 +185,11 @@ void StatusCache::publish(Entry& entry, int httpStatus, const PublishedStatus& p
     Snapshot snapshot;
     snapshot.httpStatus = httpStatus;
     snapshot.published = published;
-    snapshot.body = httpStatus == 200
-                        ? statusJson(published)
-                        : errorJson(QStringLiteral("not allowed"),
-                                    QStringLiteral("the server's address may not be queried"));
+    snapshot.body =
+        httpStatus == 200
+            ? statusJson(published)
+            : errorJson(QStringLiteral("not allowed"),
+                        QStringLiteral("the server's address may not be queried"), entry.key);
     snapshot.etag = etagOf(snapshot.body);
     snapshot.freshUntilMs = nowMs() + qint64(settings_.minRefreshSeconds) * 1000;
     entry.snapshot = std::move(snapshot);

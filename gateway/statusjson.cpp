@@ -21,18 +21,57 @@ QJsonArray rowsJson(const QList<PlayerRow>& rows) {
     return array;
 }
 
+// A published status is the end of a query: one still to come reads as no answer yet.
+ServerStatus::State publishedState(ServerStatus::State state) {
+    const bool answered =
+        state != ServerStatus::State::NotQueried && state != ServerStatus::State::Querying;
+    return answered ? state : ServerStatus::State::NotAnswering;
+}
+
+ServerStatus cleaned(ServerStatus status) {
+    status.name = cleanServerText(status.name);
+    status.map = cleanServerText(status.map);
+    for (PlayerRow& row : status.rows) {
+        row.name = cleanServerText(row.name);
+    }
+    return status;
+}
+
+// The words a page shows, made here so that the panel never words a status itself.
+void addWords(QJsonObject& json, const StatusView& view) {
+    json.insert(QStringLiteral("stateText"), view.stateText);
+    json.insert(QStringLiteral("title"), view.title);
+    json.insert(QStringLiteral("gameName"), view.gameName);
+    json.insert(QStringLiteral("summary"), view.summary);
+}
+
 }  // namespace
 
 QString stateName(ServerStatus::State state) {
-    // A published status is the end of a query: one still to come reads as no answer yet.
-    const bool answered =
-        state != ServerStatus::State::NotQueried && state != ServerStatus::State::Querying;
-    return ServerStatus::stateText(answered ? state : ServerStatus::State::NotAnswering);
+    return stateWords(publishedState(state));
+}
+
+QString addressText(const ServerKey& key) {
+    const QString host = key.host.contains(QLatin1Char(':'))
+                             ? QLatin1Char('[') + key.host + QLatin1Char(']')
+                             : key.host;
+    return host + QLatin1Char(':') + QString::number(key.port);
+}
+
+StatusView viewOf(const PublishedStatus& published, int rows) {
+    StatusFacts facts;
+    facts.status = cleaned(published.status);
+    facts.status.state = publishedState(published.status.state);
+    facts.gameType = published.key.game;
+    facts.address = addressText(published.key);
+    facts.stale = published.stale;
+    return describeStatus(facts, rows);
 }
 
 QByteArray statusJson(const PublishedStatus& published) {
     const ServerStatus& status = published.status;
     const bool online = status.state == ServerStatus::State::Online;
+    const StatusView view = viewOf(published, 0);
     QJsonObject json{
         {QStringLiteral("game"), published.key.game},
         {QStringLiteral("host"), published.key.host},
@@ -47,11 +86,23 @@ QByteArray statusJson(const PublishedStatus& published) {
         {QStringLiteral("stale"), published.stale},
         {QStringLiteral("minRefresh"), published.minRefreshSeconds},
     };
+    addWords(json, view);
     return QJsonDocument(json).toJson(QJsonDocument::Compact);
 }
 
-QByteArray errorJson(const QString& state, const QString& message) {
-    const QJsonObject json{{QStringLiteral("error"), message}, {QStringLiteral("state"), state}};
+QByteArray errorJson(const QString& state, const QString& message, const ServerKey& key) {
+    QJsonObject json{{QStringLiteral("error"), message}, {QStringLiteral("state"), state}};
+    StatusFacts facts;
+    facts.gameType = key.game;
+    facts.address = addressText(key);
+    if (state == QLatin1String("unknown game")) {
+        facts.refusal = StatusFacts::Refusal::UnknownGame;
+    } else if (state == QLatin1String("not allowed")) {
+        facts.refusal = StatusFacts::Refusal::NotAllowed;
+    } else {
+        facts.status.state = ServerStatus::State::BadAddress;  // a request the page got wrong
+    }
+    addWords(json, describeStatus(facts, 0));
     return QJsonDocument(json).toJson(QJsonDocument::Compact);
 }
 

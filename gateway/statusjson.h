@@ -6,6 +6,7 @@
 
 #include "gateway/serverkey.h"
 #include "serverquery/serverstatus.h"
+#include "serverquery/statusview.h"
 
 namespace tamarin::gateway {
 
@@ -21,12 +22,17 @@ struct PublishedStatus {
 
 // The state as pages read it: "online", "not answering", "refused" or "bad address".
 QString stateName(ServerStatus::State state);
+// The server as pages show it: host and port, an IPv6 address in brackets.
+QString addressText(const ServerKey& key);
+// What a published status means to a reader, its server texts cleaned, with room for `rows` rows.
+StatusView viewOf(const PublishedStatus& published, int rows);
 
 // The body of a 200 answer of /status.json. Server texts are cleaned JSON strings; name, map,
 // rows and counts are only filled in for a server that is online.
 QByteArray statusJson(const PublishedStatus& published);
-// The body of an error answer: {"error": message, "state": state}.
-QByteArray errorJson(const QString& state, const QString& message);
+// The body of an error answer: {"error": message, "state": state} and the words a page shows
+// for it, as for a status: "stateText", "title", "gameName", "summary".
+QByteArray errorJson(const QString& state, const QString& message, const ServerKey& key = {});
 // A strong ETag (quoted) for a body.
 QByteArray etagOf(const QByteArray& body);
 

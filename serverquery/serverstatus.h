@@ -23,25 +23,6 @@ struct ServerStatus {
     int maxPlayers = 0;
     QList<PlayerRow> rows;
 
-    // The state in the words the preview, the banner and the status JSON all use.
-    static QString stateText(State state) {
-        switch (state) {
-            case State::NotQueried:
-                return QStringLiteral("not queried yet");
-            case State::Querying:
-                return QStringLiteral("querying\u2026");
-            case State::Online:
-                return QStringLiteral("online");
-            case State::NotAnswering:
-                return QStringLiteral("not answering");
-            case State::Refused:
-                return QStringLiteral("refused");
-            case State::BadAddress:
-                return QStringLiteral("bad address");
-        }
-        return {};
-    }
-
     // A status that says nothing but its state: how every failed query ends.
     static ServerStatus withState(State state) {
         ServerStatus status;

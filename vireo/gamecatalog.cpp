@@ -49,23 +49,18 @@ std::optional<qint32> portNumber(const QString& text) {
     return std::nullopt;
 }
 
-GameEntry game(const char* key, const char* name, const char* port, const char* type) {
-    return {QString::fromUtf8(key), QString::fromUtf8(name), QString::fromUtf8(port),
-            QString::fromUtf8(type)};
-}
-
 }  // namespace
 
+// The first catalogue: the games of the one table that it lists, under their keys.
 GameCatalog GameCatalog::defaults() {
-    return GameCatalog({
-        game("q3a", "Quake III Arena", "27960", "q3"),
-        game("oa", "OpenArena", "27960", "oa"),
-        game("et", "Wolfenstein: Enemy Territory", "27960", "et"),
-        game("hl", "Half-Life", "27015", "hl"),
-        game("cs", "Counter-Strike", "27015", "cs"),
-        game("tf2", "Team Fortress 2", "27015", "tf2"),
-        game("cs2", "Counter-Strike 2", "27015", "cs2"),
-    });
+    QList<GameEntry> games;
+    for (const GameTypeInfo& type : knownGameTypes()) {
+        if (type.catalogueKey) {
+            games.append({QString::fromUtf8(type.catalogueKey), QString::fromUtf8(type.name),
+                          QString::number(type.defaultPort), QString::fromUtf8(type.code)});
+        }
+    }
+    return GameCatalog(games);
 }
 
 GameCatalog GameCatalog::read(const SettingsStore& store) {

@@ -33,7 +33,7 @@ QString text(const char* utf8) {
 }
 
 QString typeLabel(const GameTypeInfo& type) {
-    return QStringLiteral("%1 (%2)").arg(QString::fromUtf8(type.description),
+    return QStringLiteral("%1 (%2)").arg(QString::fromUtf8(type.name),
                                          QString::fromUtf8(type.code));
 }
 

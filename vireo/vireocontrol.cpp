@@ -8,9 +8,12 @@
 #include <algorithm>
 
 #include "common/numbers.h"
+#include "common/panellook.h"
 #include "common/ports.h"
+#include "common/refresh.h"
 #include "common/steps.h"
 #include "common/variants.h"
+#include "serverquery/statusview.h"
 #include "vireo/gamecatalog.h"
 #include "vireo/optionsdialog.h"
 
@@ -20,25 +23,23 @@ namespace {
 
 constexpr const char* kVersion = "1.0";
 
-// Where things sit, in twips, so the layout follows the screen's resolution like the window does.
-constexpr int kMarginTwips = 90;
-constexpr int kTitleTopTwips = 45;
-constexpr int kTitleHeightTwips = 285;
-constexpr int kSummaryTopTwips = 330;
-constexpr int kSummaryHeightTwips = 270;
-// The column headings sit between the summary and the first row, the rule just under them.
-constexpr int kHeadingsTopTwips = 585;
-constexpr int kHeadingsHeightTwips = 150;
-constexpr int kSeparatorTwips = 757;
-constexpr int kButtonTopTwips = 60;
-constexpr int kButtonSizeTwips = 240;
+using namespace look;
 
-const QColor kPanel(0x1c, 0x22, 0x2e);
-const QColor kText(0xe6, 0xe9, 0xef);
-const QColor kDimText(0x9a, 0xa3, 0xb2);
-const QColor kSeparator(0x3a, 0x44, 0x56);
-const QColor kOnline(0x7c, 0xd9, 0x92);
-const QColor kTrouble(0xf0, 0x9a, 0x6a);
+QColor colour(unsigned rgb) {
+    return QColor::fromRgb(QRgb(rgb));
+}
+
+QColor toneColour(StatusTone tone) {
+    switch (tone) {
+        case StatusTone::Online:
+            return colour(kOnline);
+        case StatusTone::Trouble:
+            return colour(kTrouble);
+        case StatusTone::Dim:
+            break;
+    }
+    return colour(kDimText);
+}
 
 qint32 checkedPort(qint32 port) {
     if (!isPortNumber(port)) {
@@ -85,8 +86,8 @@ VireoControl::VireoControl(TwipsScale scale, contract::StoredProperties stored,
     detailsButton_->setObjectName("detailsButton");
     detailsButton_->setAutoRaise(true);
     QPalette buttonColours = detailsButton_->palette();
-    buttonColours.setColor(QPalette::ButtonText, kText);
-    buttonColours.setColor(QPalette::Button, kSeparator);
+    buttonColours.setColor(QPalette::ButtonText, colour(kText));
+    buttonColours.setColor(QPalette::Button, colour(kSeparator));
     detailsButton_->setPalette(buttonColours);
     connect(detailsButton_, &QToolButton::clicked, this, &VireoControl::toggleDetails);
 
@@ -297,7 +298,7 @@ void VireoControl::sendQuery() {
 void VireoControl::restartRefreshTimer() {
     refreshTimer_.stop();
     if (refreshInterval_ > 0) {
-        refreshTimer_.start(std::max(kMinRefreshMs, int(refreshInterval_)));
+        refreshTimer_.start(std::max(refresh::kMinRefreshMs, int(refreshInterval_)));
     }
 }
 
@@ -333,7 +334,8 @@ void VireoControl::placeDetailsButton() {
 
 void VireoControl::labelDetailsButton() {
     detailsButton_->setText(details_ ? QStringLiteral("\u2212") : QStringLiteral("+"));
-    detailsButton_->setToolTip(details_ ? tr("Hide the players") : tr("Show the players"));
+    detailsButton_->setToolTip(
+        QString::fromUtf8(details_ ? words::kHidePlayers : words::kShowPlayers));
     // A screen reader would read the button's glyph; it says what the button does instead.
     detailsButton_->setAccessibleName(detailsButton_->toolTip());
 }
@@ -343,82 +345,45 @@ void VireoControl::resizeEvent(QResizeEvent* event) {
     placeDetailsButton();
 }
 
-QString VireoControl::stateText() const {
+StatusView VireoControl::view() const {
+    StatusFacts facts;
+    facts.status = status_;
+    facts.gameType = gameType_;
+    facts.gameName = gameName_;
+    facts.address = addressText();
+    facts.stale = stale_;
     if (unknownGameType_) {
-        return tr("unknown game type");
+        facts.refusal = StatusFacts::Refusal::UnknownGame;
     }
-    if (status_.state == ServerStatus::State::Online && stale_) {
-        return tr("online (stale)");
-    }
-    return ServerStatus::stateText(status_.state);
+    return describeStatus(facts, visibleRowCount());
 }
 
-QColor VireoControl::stateColour() const {
-    if (unknownGameType_) {
-        return kTrouble;
-    }
-    switch (status_.state) {
-        case ServerStatus::State::Online:
-            return stale_ ? kDimText : kOnline;
-        case ServerStatus::State::NotAnswering:
-        case ServerStatus::State::Refused:
-        case ServerStatus::State::BadAddress:
-            return kTrouble;
-        default:
-            return kDimText;
-    }
+QString VireoControl::stateText() const {
+    return view().stateText;
 }
 
 QString VireoControl::addressText() const {
     if (hostName_.isEmpty()) {
-        return tr("no server set");
+        return QString::fromUtf8(words::kNoServer);
     }
     return hostForDisplay(hostName_.trimmed()) + QLatin1Char(':') + decimalText(hostPort_);
 }
 
 QString VireoControl::moreRowsText() const {
-    const int shown = visibleRowCount();
-    const int more = int(status_.rows.size()) - shown;
-    if (shown == 0 || more <= 0) {
-        return {};
-    }
-    return tr("+%1 more").arg(more);
-}
-
-QString VireoControl::titleText() const {
-    if (status_.state == ServerStatus::State::Online && !status_.name.isEmpty()) {
-        return status_.name;
-    }
-    return addressText();
-}
-
-QString VireoControl::summaryText() const {
-    QStringList parts;
-    if (status_.state == ServerStatus::State::Online) {
-        parts << (status_.map.isEmpty() ? tr("no map") : status_.map);
-        parts << tr("%1/%2 players").arg(status_.players).arg(status_.maxPlayers);
-    }
-    if (!gameName_.isEmpty()) {
-        parts << gameName_;
-    } else if (!gameType_.isEmpty()) {
-        parts << gameType_;
-    }
-    if (status_.state == ServerStatus::State::Online) {
-        parts << addressText();
-    }
-    return parts.join(QStringLiteral("  \u00b7  "));
+    return view().moreText;
 }
 
 void VireoControl::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.fillRect(rect(), kPanel);
-    paintStatusBlock(painter);
+    painter.fillRect(rect(), colour(kPanel));
+    const StatusView shown = view();
+    paintStatusBlock(painter, shown);
     if (visibleRowCount() > 0) {
-        paintPlayerRows(painter);
+        paintPlayerRows(painter, shown);
     }
 }
 
-void VireoControl::paintStatusBlock(QPainter& painter) const {
+void VireoControl::paintStatusBlock(QPainter& painter, const StatusView& shown) const {
     const TwipsScale s = scale();
     const int margin = s.toPixelsX(kMarginTwips);
     const int right = detailsButton_->geometry().left() - margin;
@@ -430,33 +395,33 @@ void VireoControl::paintStatusBlock(QPainter& painter) const {
 
     // The state sits at the right of the title line, the title takes what is left of it.
     painter.setFont(summaryFont);
-    const QString state = stateText();
+    const QString& state = shown.stateText;
     const int stateWidth = QFontMetrics(summaryFont).horizontalAdvance(state);
     const QRect titleLine(margin, s.toPixelsY(kTitleTopTwips), std::max(0, right - margin),
                           s.toPixelsY(kTitleHeightTwips));
-    painter.setPen(stateColour());
+    painter.setPen(toneColour(shown.tone));
     painter.drawText(titleLine, Qt::AlignRight | Qt::AlignVCenter, state);
 
     painter.setFont(titleFont);
-    painter.setPen(kText);
+    painter.setPen(colour(kText));
     const QRect titleRect = titleLine.adjusted(0, 0, -(stateWidth + margin), 0);
     const QString title =
-        QFontMetrics(titleFont).elidedText(titleText(), Qt::ElideRight, titleRect.width());
+        QFontMetrics(titleFont).elidedText(shown.title, Qt::ElideRight, titleRect.width());
     painter.drawText(titleRect, Qt::AlignLeft | Qt::AlignVCenter, title);
 
     painter.setFont(summaryFont);
-    painter.setPen(kDimText);
+    painter.setPen(colour(kDimText));
     const QRect summaryRect(margin, s.toPixelsY(kSummaryTopTwips),
                             std::max(0, width() - 2 * margin), s.toPixelsY(kSummaryHeightTwips));
     const QString summary =
-        QFontMetrics(summaryFont).elidedText(summaryText(), Qt::ElideRight, summaryRect.width());
+        QFontMetrics(summaryFont).elidedText(shown.summary, Qt::ElideRight, summaryRect.width());
     painter.drawText(summaryRect, Qt::AlignLeft | Qt::AlignVCenter, summary);
 }
 
-void VireoControl::paintPlayerRows(QPainter& painter) const {
+void VireoControl::paintPlayerRows(QPainter& painter, const StatusView& shown) const {
     const TwipsScale s = scale();
     const int separator = s.toPixelsY(kSeparatorTwips);
-    painter.setPen(kSeparator);
+    painter.setPen(colour(kSeparator));
     painter.drawLine(s.toPixelsX(kMarginTwips), separator, width() - s.toPixelsX(kMarginTwips),
                      separator);
 
@@ -465,22 +430,22 @@ void VireoControl::paintPlayerRows(QPainter& painter) const {
     const QFontMetrics metrics(rowFont);
     const int numberWidth = metrics.horizontalAdvance(QStringLiteral("-0000000"));
 
-    const int rows = std::min(visibleRowCount(), int(status_.rows.size()));
+    const int rows = int(shown.rows.size());
     if (rows > 0) {
-        paintHeadings(painter, numberWidth);
+        paintHeadings(painter, numberWidth, shown.moreText);
     }
     painter.setFont(rowFont);
     for (int row = 0; row < rows; ++row) {
-        const PlayerRow& player = status_.rows.at(row);
+        const PlayerRow& player = shown.rows.at(row);
         const QRect line = playerRowRect(row);
         const QRect pingRect(line.right() - numberWidth, line.top(), numberWidth, line.height());
         const QRect scoreRect = pingRect.translated(-numberWidth, 0);
         const QRect nameRect(line.left(), line.top(), std::max(0, scoreRect.left() - line.left()),
                              line.height());
-        painter.setPen(kText);
+        painter.setPen(colour(kText));
         painter.drawText(nameRect, Qt::AlignLeft | Qt::AlignVCenter,
                          metrics.elidedText(player.name, Qt::ElideRight, nameRect.width()));
-        painter.setPen(kDimText);
+        painter.setPen(colour(kDimText));
         painter.drawText(scoreRect, Qt::AlignRight | Qt::AlignVCenter, decimalText(player.score));
         painter.drawText(pingRect, Qt::AlignRight | Qt::AlignVCenter, decimalText(player.ping));
     }
@@ -488,7 +453,7 @@ void VireoControl::paintPlayerRows(QPainter& painter) const {
 
 // Small headings over the columns, in the band between the summary and the first row, so the
 // rows keep their places and every row slot shows a player. What did not fit is told there too.
-void VireoControl::paintHeadings(QPainter& painter, int numberWidth) const {
+void VireoControl::paintHeadings(QPainter& painter, int numberWidth, const QString& more) const {
     const TwipsScale s = scale();
     const QRect first = playerRowRect(0);
     const int top = s.toPixelsY(kHeadingsTopTwips);
@@ -500,17 +465,18 @@ void VireoControl::paintHeadings(QPainter& painter, int numberWidth) const {
     QFont headingFont = font();
     headingFont.setPixelSize(std::max(6, height * 9 / 10));
     painter.setFont(headingFont);
-    painter.setPen(kDimText);
-    const QString player = tr("Player");
+    painter.setPen(colour(kDimText));
+    const QString player = QString::fromUtf8(words::kPlayerHeading);
     painter.drawText(nameRect, Qt::AlignLeft | Qt::AlignVCenter, player);
-    painter.drawText(scoreRect, Qt::AlignRight | Qt::AlignVCenter, tr("Score"));
-    painter.drawText(pingRect, Qt::AlignRight | Qt::AlignVCenter, tr("Ping"));
+    painter.drawText(scoreRect, Qt::AlignRight | Qt::AlignVCenter,
+                     QString::fromUtf8(words::kScoreHeading));
+    painter.drawText(pingRect, Qt::AlignRight | Qt::AlignVCenter,
+                     QString::fromUtf8(words::kPingHeading));
     // Right after the name heading: it counts names, and there it is not taken for a score.
     const QFontMetrics metrics(headingFont);
     const int gap = metrics.horizontalAdvance(player + QStringLiteral("  "));
-    painter.setPen(kText);
-    painter.drawText(nameRect.adjusted(gap, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
-                     moreRowsText());
+    painter.setPen(colour(kText));
+    painter.drawText(nameRect.adjusted(gap, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, more);
 }
 
 QFont VireoControl::plainFont() const {

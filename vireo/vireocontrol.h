@@ -6,6 +6,7 @@
 
 #include "serverquery/serverquery.h"
 #include "serverquery/serverstatus.h"
+#include "serverquery/statusview.h"
 #include "settings/settingsstore.h"
 #include "statuscontrol/statuscontrol.h"
 
@@ -24,13 +25,7 @@ class VireoControl : public StatusControl {
 
     static QString versionText();
 
-    // The drawn layout, in twips from the control's top: the status block, then one player row
-    // after another. Five rows need 1740 twips; every further row takes another 195.
-    static constexpr int kRowsTopTwips = 765;
-    static constexpr int kRowHeightTwips = 195;
-    static constexpr int kMaxHeightTwips = 32767;
-    // However short the interval a page asks for, a server is asked at most once a second.
-    static constexpr int kMinRefreshMs = 1000;
+    // Player rows that fit in a height, in twips from the control's top.
     static int rowsThatFit(double heightTwips);
 
     // The height the control gives itself now, in twips: collapsed without details, otherwise the
@@ -84,14 +79,13 @@ class VireoControl : public StatusControl {
     void placeDetailsButton();
     void labelDetailsButton();
 
-    QColor stateColour() const;
-    QString titleText() const;
-    QString summaryText() const;
+    // What the status means to a reader now, in the words every surface uses.
+    StatusView view() const;
     QFont plainFont() const;
     bool keepsLastAnswer(const ServerStatus& status) const;
-    void paintStatusBlock(QPainter& painter) const;
-    void paintPlayerRows(QPainter& painter) const;
-    void paintHeadings(QPainter& painter, int numberWidth) const;
+    void paintStatusBlock(QPainter& painter, const StatusView& shown) const;
+    void paintPlayerRows(QPainter& painter, const StatusView& shown) const;
+    void paintHeadings(QPainter& painter, int numberWidth, const QString& more) const;
 
     contract::StoredProperties stored_;
     SettingsStore& store_;

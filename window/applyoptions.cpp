@@ -1,6 +1,7 @@
 #include <QScopedValueRollback>
 
 #include "common/numbers.h"
+#include "common/refresh.h"
 #include "common/steps.h"
 #include "common/variants.h"
 #include "settings/vireoconfig.h"
@@ -12,7 +13,7 @@ namespace tamarin {
 
 namespace {
 
-constexpr qint16 kMostRefreshSeconds = 65;
+constexpr qint16 kMostRefreshSeconds = refresh::kMostRefreshSeconds;
 
 // A step-5 failure with the words the user is shown.
 class NotApplied : public StepFailure {

@@ -56,7 +56,7 @@ TEST(GameTypes, CodesAreUniqueLowerCaseAndDescribed) {
     for (const GameTypeInfo& type : knownGameTypes()) {
         const QString code = QString::fromLatin1(type.code);
         EXPECT_EQ(code, code.toLower());
-        EXPECT_FALSE(QString::fromUtf8(type.description).isEmpty());
+        EXPECT_FALSE(QString::fromUtf8(type.name).isEmpty());
         EXPECT_NE(type.protocol, QueryProtocol::None);
         EXPECT_FALSE(seen.contains(code)) << type.code;
         seen.insert(code);

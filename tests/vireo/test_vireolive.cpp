@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QTest>
 
+#include "common/refresh.h"
 #include "tests/fakeservers/fakeservers.h"
 #include "tests/support/memorystore.h"
 #include "vireo/vireocontrol.h"
@@ -70,7 +71,7 @@ TEST_F(VireoLiveTest, AClosedPortShowsAsRefused) {
 TEST_F(VireoLiveTest, RefreshesAtMostOnceASecond) {
     fake::FakeQuake3Server server;
     configure(server.port(), "q3", 200);
-    EXPECT_EQ(control.refreshPeriodMs(), VireoControl::kMinRefreshMs);
+    EXPECT_EQ(control.refreshPeriodMs(), refresh::kMinRefreshMs);
     QTest::qWait(2500);
     // The query at once, then one at 1 s and one at 2 s; a 200 ms period would have asked 13 times.
     EXPECT_GE(server.requests().size(), 2);
