@@ -37,9 +37,22 @@ ServerStatus cleaned(ServerStatus status) {
     return status;
 }
 
+QString toneName(StatusTone tone) {
+    switch (tone) {
+        case StatusTone::Online:
+            return QStringLiteral("online");
+        case StatusTone::Trouble:
+            return QStringLiteral("trouble");
+        case StatusTone::Dim:
+            break;
+    }
+    return QStringLiteral("dim");
+}
+
 // The words a page shows, made here so that the panel never words a status itself.
 void addWords(QJsonObject& json, const StatusView& view) {
     json.insert(QStringLiteral("stateText"), view.stateText);
+    json.insert(QStringLiteral("tone"), toneName(view.tone));
     json.insert(QStringLiteral("title"), view.title);
     json.insert(QStringLiteral("gameName"), view.gameName);
     json.insert(QStringLiteral("summary"), view.summary);
@@ -94,7 +107,7 @@ QByteArray errorJson(const QString& state, const QString& message, const ServerK
     QJsonObject json{{QStringLiteral("error"), message}, {QStringLiteral("state"), state}};
     StatusFacts facts;
     facts.gameType = key.game;
-    facts.address = addressText(key);
+    facts.address = key.host.isEmpty() ? QString() : addressText(key);  // a request with no server
     if (state == QLatin1String("unknown game")) {
         facts.refusal = StatusFacts::Refusal::UnknownGame;
     } else if (state == QLatin1String("not allowed")) {

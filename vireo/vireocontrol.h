@@ -44,6 +44,8 @@ class VireoControl : public StatusControl {
     QString addressText() const;
     // "+2 more" when the server listed more players than there are rows to show them in.
     QString moreRowsText() const;
+    // What the status means to a reader now, in the words every surface uses.
+    StatusView view() const;
     // The milliseconds between automatic queries now; 0 while there are none.
     int refreshPeriodMs() const;
 
@@ -79,8 +81,6 @@ class VireoControl : public StatusControl {
     void placeDetailsButton();
     void labelDetailsButton();
 
-    // What the status means to a reader now, in the words every surface uses.
-    StatusView view() const;
     QFont plainFont() const;
     bool keepsLastAnswer(const ServerStatus& status) const;
     void paintStatusBlock(QPainter& painter, const StatusView& shown) const;

@@ -4,21 +4,14 @@
   'use strict';
 
   const CLASS_ID = 'clsid:5e81c0d4-37a2-4b19-8c6e-2f90a1d3b7e5';
+  // The games, the words, the refresh floor and the layout, filled in when the gateway is built
+  // from the one home the desktop preview and the banner take them from.
+  const SHARED = /*@shared@*/ null;
+  const W = SHARED.words;
   // The control lays itself out in twips; a web page has 96 pixels to the inch.
-  const TWIPS_PER_PX = 15;
-  const COLLAPSED_TWIPS = 645;
-  const ROWS_TOP_TWIPS = 765;
-  const ROW_TWIPS = 195;
-  const MAX_TWIPS = 32767;
-  // However often a page asks, the gateway is asked at most once a second, and a request that
-  // hangs is given up so the page can say the status is unavailable.
-  const MIN_REFRESH_MS = 1000;
+  const TWIPS_PER_PX = SHARED.twipsPerPx;
+  // A request that hangs is given up so the page can say the status is unavailable.
   const TIMEOUT_MS = 10000;
-  const SEP = '  \u00b7  ';
-  const GAME_NAMES = {
-    q3: 'Quake III Arena', oa: 'OpenArena', et: 'Wolfenstein: Enemy Territory', hl: 'Half-Life',
-    cs: 'Counter-Strike', tf2: 'Team Fortress 2', cs2: 'Counter-Strike 2'
-  };
   const PARAMS = ['GameType', 'HostName', 'HostPort', 'RefreshInterval', 'Details', 'ExpandedHight'];
 
   function isVireoClassId(text) {
@@ -67,22 +60,23 @@
 
   // The two heights the toggle switches between, and the one the page laid the control out at.
   function heights(s) {
-    const laidOut = s.styleHeight > 0 ? Math.min(s.styleHeight, MAX_TWIPS / TWIPS_PER_PX) : NaN;
-    const collapsed = !s.details && laidOut > 0 ? laidOut : Math.round(COLLAPSED_TWIPS / TWIPS_PER_PX);
+    const laidOut = s.styleHeight > 0 ? Math.min(s.styleHeight, SHARED.maxTwips / TWIPS_PER_PX) : NaN;
+    const collapsed = !s.details && laidOut > 0 ? laidOut : Math.round(SHARED.collapsedTwips / TWIPS_PER_PX);
     const expanded = Math.round(Math.min(Math.max(s.expandedHight, collapsed * TWIPS_PER_PX),
-      MAX_TWIPS) / TWIPS_PER_PX);
+      SHARED.maxTwips) / TWIPS_PER_PX);
     return { collapsed, expanded, initial: s.details ? (laidOut > 0 ? laidOut : expanded) : collapsed };
   }
 
   function rowsThatFit(heightPx) {
-    const twips = Math.min(heightPx * TWIPS_PER_PX, MAX_TWIPS);
-    return twips >= ROWS_TOP_TWIPS ? Math.floor((twips - ROWS_TOP_TWIPS) / ROW_TWIPS) : 0;
+    const twips = Math.min(heightPx * TWIPS_PER_PX, SHARED.maxTwips);
+    const top = SHARED.rowsTopTwips;
+    return twips >= top ? Math.floor((twips - top) / SHARED.rowTwips) : 0;
   }
 
   // The milliseconds between refreshes; 0 for none.
   function refreshMs(intervalMs, minRefreshSeconds) {
     if (!(intervalMs > 0)) return 0;
-    const floor = Math.max(MIN_REFRESH_MS, (Number(minRefreshSeconds) || 0) * 1000);
+    const floor = Math.max(SHARED.minRefreshMs, (Number(minRefreshSeconds) || 0) * 1000);
     return Math.max(intervalMs, floor);
   }
 
@@ -95,14 +89,19 @@
   const text = (x) => (typeof x === 'string' ? x : '');
   const whole = (x) => (Number.isFinite(x) ? Math.trunc(x) : 0);
 
+  // The words the gateway chose for a status or a refusal; the panel shows them as they are.
+  const wordsOf = (b) => ({
+    stateText: text(b.stateText), tone: text(b.tone), title: text(b.title), summary: text(b.summary)
+  });
+
   // What a gateway answer means to a panel. Everything is copied field by field into plain
   // strings and numbers, so nothing else of the answer ever reaches the page.
   function interpretReply(httpStatus, body, retryAfter) {
     const b = body && typeof body === 'object' ? body : {};
-    if (httpStatus === 200 && typeof b.state === 'string') {
+    const worded = typeof b.state === 'string' && typeof b.stateText === 'string';
+    if (httpStatus === 200 && worded) {
       return {
-        state: b.state, name: text(b.name), map: text(b.map), players: whole(b.players),
-        maxPlayers: whole(b.maxPlayers), stale: b.stale === true,
+        state: b.state, ...wordsOf(b), stale: b.stale === true,
         rows: (Array.isArray(b.rows) ? b.rows : []).map((r) => ({
           name: text(r && r.name), score: whole(r && r.score), ping: whole(r && r.ping)
         })),
@@ -110,39 +109,31 @@
       };
     }
     if (httpStatus === 429) return { busy: true, retryAfter: Math.max(1, wholeNumber(retryAfter) || 5) };
-    if (httpStatus >= 400 && httpStatus < 500 && typeof b.state === 'string') return { state: b.state };
+    if (httpStatus >= 400 && httpStatus < 500 && worded) return { state: b.state, ...wordsOf(b), rows: [] };
     return { failed: true };
   }
 
-  const STATES = {
-    online: 'online', 'not answering': 'not answering', refused: 'refused',
-    'bad address': 'bad address', 'bad request': 'bad address', 'unknown game': 'unknown game type',
-    'not allowed': 'not allowed'
-  };
-
   // An IPv6 address written bare would run into the port ("::1:27960"); it takes brackets.
   const hostText = (host) => (host.includes(':') && !host.startsWith('[') ? '[' + host + ']' : host);
+  const gameName = (code) => (Object.hasOwn(SHARED.games, code.toLowerCase()) ? SHARED.games[code.toLowerCase()] : code);
 
   // The texts a panel shows for a reply (null: no answer yet), as the desktop preview draws them.
+  // An answer brings its own words; the panel words only what it knows without one.
   function view(s, reply, heightPx, expanded) {
-    const address = s.host ? hostText(s.host) + ':' + (s.port || s.portText) : 'no server set';
-    const data = !!reply && !reply.failed && (reply.state === 'online' || reply.stale);
-    let state = 'querying\u2026';
-    if (!statusPath(s)) state = 'not queried yet';
-    else if (data && reply.stale) state = 'online (stale)';
-    else if (reply) state = reply.failed ? 'status unavailable' : STATES[reply.state] || 'status unavailable';
-    const tone = state === 'online' ? 'online' : (reply && !data) || !statusPath(s) ? 'trouble' : 'dim';
-    const parts = [];
-    if (data) parts.push(reply.map || 'no map', reply.players + '/' + reply.maxPlayers + ' players');
-    const game = GAME_NAMES[s.game.toLowerCase()] || s.game;
-    if (game) parts.push(game);
-    if (data) parts.push(address);
+    const address = s.host ? hostText(s.host) + ':' + (s.port || s.portText) : W.noServer;
+    const answered = !!reply && !reply.failed;
+    const data = answered && (reply.state === 'online' || reply.stale);
+    let state = W.querying;
+    if (!statusPath(s)) state = W.notQueried;
+    else if (reply) state = answered ? reply.stateText : W.unavailable;
+    const tone = answered ? reply.tone : reply || !statusPath(s) ? 'trouble' : 'dim';
     const fit = data && expanded ? rowsThatFit(heightPx) : 0;
     const rows = data ? reply.rows.slice(0, fit) : [];
     const more = data ? reply.rows.length - fit : 0;
     return {
-      title: data && reply.name ? reply.name : address, state, tone, summary: parts.join(SEP), rows,
-      more: fit > 0 && more > 0 ? '+' + more + ' more' : ''
+      title: (answered && reply.title) || address, state, tone,
+      summary: (answered && reply.summary) || gameName(s.game), rows,
+      more: fit > 0 && more > 0 ? W.more.replace('%1', more) : ''
     };
   }
 
@@ -257,7 +248,7 @@
     const id = 'vireo-rows-' + ++serial;
     const root = el('div', 'vireo');
     root.setAttribute('role', 'status');
-    root.setAttribute('aria-label', 'Game server status, ' + (s.host ? s.host + ':' + s.portText : 'no server set'));
+    root.setAttribute('aria-label', 'Game server status, ' + (s.host ? s.host + ':' + s.portText : W.noServer));
     const line = el('div', 'vireo-line', root);
     const title = el('span', 'vireo-title', line);
     const state = el('span', 'vireo-state', line);
@@ -269,9 +260,9 @@
     rows.id = id;
     // Small headings over the columns; what did not fit is counted right after the name heading.
     const heads = el('div', 'vireo-heads', rows);
-    el('span', 'vireo-name', heads).textContent = 'Player';
+    el('span', 'vireo-name', heads).textContent = W.player;
     const more = el('span', 'vireo-more', heads);
-    for (const t of ['Score', 'Ping']) el('span', 'vireo-num', heads).textContent = t;
+    for (const t of [W.score, W.ping]) el('span', 'vireo-num', heads).textContent = t;
 
     const panel = {
       intervalMs: s.intervalMs, visible: !watcher, expanded: s.details, height: h.initial, reply: null,
@@ -299,7 +290,7 @@
         setText(row.children[2], String(r.ping));
       });
       button.setAttribute('aria-expanded', String(panel.expanded));
-      button.setAttribute('aria-label', panel.expanded ? 'Hide the players' : 'Show the players');
+      button.setAttribute('aria-label', panel.expanded ? W.hide : W.show);
       button.title = button.getAttribute('aria-label');
       setText(button, panel.expanded ? '\u2212' : '+');
     }

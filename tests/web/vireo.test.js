@@ -1,5 +1,6 @@
 const test = require('node:test'), assert = require('node:assert/strict');
-const v = require('../../web/vireo.js');
+// The script as the gateway serves it, its shared facts filled in by the build.
+const v = require(process.env.VIREO_JS);
 
 const example = { GameType: 'hl', HostName: '10.0.0.1', HostPort: '27015', RefreshInterval: '30000', Details: 'True', ExpandedHight: '1740' };
 const settings = (over = {}, style = 'HEIGHT: 118px; WIDTH: 514px') => v.readSettings((n) => ({ ...example, ...over })[n] ?? null, style);
@@ -17,23 +18,25 @@ test('snippet values, heights and rows', () => {
   assert.deepEqual([settings({ HostName: 'a&b=c' }), settings({ HostName: ' ' })].map(v.statusPath), ['status.json?game=hl&host=a%26b%3Dc&port=27015', null]);
 });
 
-test('replies become texts and nothing else', () => {
-  const body = { state: 'online', name: '<img src=x>', map: 'q3dm17', players: 2, maxPlayers: 16, rows: [{ name: 'A', score: 3, ping: 40 }, { name: 7 }, null], minRefresh: 5 };
+test('replies become texts and nothing else; the gateway words them', () => {
+  const words = { stateText: 'online', tone: 'online', title: '<img src=x>', summary: 'q3dm17  ·  2/16 players  ·  Half-Life  ·  10.0.0.1:27015' };
+  const body = { state: 'online', ...words, rows: [{ name: 'A', score: 3, ping: 40 }, { name: 7 }, null], minRefresh: 5, extra: { x: 1 } };
   const r = v.interpretReply(200, body), none = { name: '', score: 0, ping: 0 };
-  assert.deepEqual(v.view(settings(), r, 116, true), { title: '<img src=x>', state: 'online', tone: 'online', summary: 'q3dm17  ·  2/16 players  ·  Half-Life  ·  10.0.0.1:27015', rows: [body.rows[0], none, none], more: '' });
+  assert.deepEqual(v.view(settings(), r, 116, true), { title: words.title, state: 'online', tone: 'online', summary: words.summary, rows: [body.rows[0], none, none], more: '' });
   assert.deepEqual([[116, true, 7], [118, true, 5], [43, false, 7], [43, true, 7]].map(([h, open, n]) => v.view(settings(), { ...r, rows: Array(n).fill(none) }, h, open)).map((x) => [x.rows.length, x.more]), [[5, '+2 more'], [5, ''], [0, ''], [0, '']]);
-  const stale = v.view(settings({ HostName: '::1' }), { ...r, state: 'not answering', stale: true }, 43, false);
-  assert.deepEqual([stale.state, stale.tone, stale.summary.split('  ·  ')[3]], ['online (stale)', 'dim', '[::1]:27015']);
-  const states = [[null, 'querying…'], [{ failed: true }, 'status unavailable'], [v.interpretReply(200, { state: 'not answering' }), 'not answering'],
-    [v.interpretReply(400, { state: 'unknown game' }), 'unknown game type'], [v.interpretReply(502, { state: 'online' }), 'status unavailable'], [v.interpretReply(200, 'x'), 'status unavailable']];
-  for (const [reply, state] of states) assert.deepEqual(Object.values(v.view(settings(), reply, 43, false)).slice(0, 2), ['10.0.0.1:27015', state]);
+  // Without an answer, or with one that lacks a title or summary, the panel says what it knows.
+  const refused = v.interpretReply(400, { state: 'unknown game', stateText: 'unknown game type', tone: 'trouble', title: '', summary: '' });
+  const states = [[null, 'querying…', 'dim'], [{ failed: true }, 'status unavailable', 'trouble'], [refused, 'unknown game type', 'trouble'],
+    [v.interpretReply(400, { state: 'unknown game' }), 'status unavailable', 'trouble'], [v.interpretReply(502, body), 'status unavailable', 'trouble'], [v.interpretReply(200, 'x'), 'status unavailable', 'trouble']];
+  for (const [reply, state, tone] of states) assert.deepEqual(Object.values(v.view(settings(), reply, 43, false)).slice(0, 4), ['10.0.0.1:27015', state, tone, 'Half-Life']);
+  assert.deepEqual([v.view(settings({ HostName: '' }), null, 43, false).state, v.view(settings({ GameType: 'zz' }), null, 43, false).summary], ['not queried yet', 'zz']);
   assert.deepEqual(v.interpretReply(429, {}, '7'), { busy: true, retryAfter: 7 });
 });
 
 test('one request per refresh for every panel of a server, none while out of sight', async () => {
   let now = 0; const timers = []; const asked = [];
   const clock = { now: () => now, setTimeout: (f, ms) => timers.push({ f, at: now + ms }), clearTimeout: (t) => t && (timers[t - 1].f = null) };
-  const hub = v.createHub(async (url) => { asked.push(url); return { state: 'online', rows: [], minRefresh: 5 }; }, clock);
+  const hub = v.createHub(async (url) => { asked.push(url); return { state: 'online', stateText: 'online', rows: [], minRefresh: 5 }; }, clock);
   const panel = (intervalMs, seen = true) => ({ intervalMs, seen, got: 0, active() { return this.seen; }, show() { this.got++; } });
   const tick = async (to) => { now = to; for (const t of timers.filter((t) => t.f && t.at <= to)) { const f = t.f; t.f = null; await f(); } };
   const a = panel(1000), b = panel(60000), c = panel(0, false);
@@ -43,4 +46,21 @@ test('one request per refresh for every panel of a server, none while out of sig
   await tick(5000); assert.equal(asked.length, 2);
   a.seen = b.seen = false; hub.replan(); await tick(60000); assert.equal(asked.length, 2);
   a.seen = true; hub.replan(); await tick(60000); assert.equal(asked.length, 3);
+});
+
+test('the preview, the banner, the JSON and the panel say the same for every state and game', () => {
+  const cases = JSON.parse(require('node:child_process').execFileSync(process.env.SURFACE_CASES, { env: { ...process.env, QT_QPA_PLATFORM: 'offscreen' } }));
+  assert.ok(cases.length > 50);
+  for (const c of cases) {
+    const s = v.readSettings((n) => c.settings[n] ?? null, '');
+    const panel = v.view(s, v.interpretReply(c.reply.status, c.reply.body), c.heightPx, true);
+    const words = { state: panel.state, title: panel.title, summary: panel.summary, more: panel.more };
+    const json = c.reply.body;
+    const seen = { panel: words, json: { state: json.stateText, title: json.title || words.title, summary: json.summary || words.summary, more: words.more } };
+    if (c.preview) seen.preview = c.preview;
+    // SVG cannot measure text: the banner cuts a long one short, with an ellipsis.
+    const unelided = (said, whole) => (said.endsWith('…') && whole.startsWith(said.slice(0, -1)) ? whole : said);
+    if (c.banner) seen.banner = Object.fromEntries(Object.entries(c.banner).map(([k, said]) => [k, unelided(said, words[k])]));
+    for (const [surface, said] of Object.entries(seen)) assert.deepEqual(said, seen.panel, `${c.game}, ${c.case}: ${surface}`);
+  }
 });

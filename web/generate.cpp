@@ -1,0 +1,140 @@
+// Writes the web panel's script and stylesheet for the gateway to serve: the hand-written files
+// with the shared facts filled in (the games, the words, the refresh floor, the layout and the
+// palette), taken from the one home the preview and the banner use too. Run by the build.
+// Usage: vireo_web_assets <vireo.js> <vireo.css> <out.js> <out.css>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStringList>
+#include <cstdio>
+
+#include "common/panellook.h"
+#include "common/refresh.h"
+#include "serverquery/gametypes.h"
+#include "serverquery/statusview.h"
+
+using namespace tamarin;
+
+namespace {
+
+QJsonObject gameNames() {
+    QJsonObject games;
+    for (const GameTypeInfo& type : knownGameTypes()) {
+        games.insert(QString::fromUtf8(type.code), QString::fromUtf8(type.name));
+    }
+    return games;
+}
+
+QJsonObject panelWords() {
+    const auto word = [](const char* text) { return QString::fromUtf8(text); };
+    return {
+        {QStringLiteral("notQueried"), stateWords(ServerStatus::State::NotQueried)},
+        {QStringLiteral("querying"), stateWords(ServerStatus::State::Querying)},
+        {QStringLiteral("unavailable"), word(words::kUnavailable)},
+        {QStringLiteral("noServer"), word(words::kNoServer)},
+        {QStringLiteral("more"), word(words::kMoreRows)},
+        {QStringLiteral("player"), word(words::kPlayerHeading)},
+        {QStringLiteral("score"), word(words::kScoreHeading)},
+        {QStringLiteral("ping"), word(words::kPingHeading)},
+        {QStringLiteral("show"), word(words::kShowPlayers)},
+        {QStringLiteral("hide"), word(words::kHidePlayers)},
+    };
+}
+
+QByteArray sharedFacts() {
+    using namespace look;
+    const QJsonObject facts{
+        {QStringLiteral("twipsPerPx"), kTwipsPerPixelAt96Dpi},
+        {QStringLiteral("collapsedTwips"), kCollapsedHeightTwips},
+        {QStringLiteral("rowsTopTwips"), kRowsTopTwips},
+        {QStringLiteral("rowTwips"), kRowHeightTwips},
+        {QStringLiteral("maxTwips"), kMaxHeightTwips},
+        {QStringLiteral("minRefreshMs"), refresh::kMinRefreshMs},
+        {QStringLiteral("games"), gameNames()},
+        {QStringLiteral("words"), panelWords()},
+    };
+    return QJsonDocument(facts).toJson(QJsonDocument::Compact);
+}
+
+QString px(int twips) {
+    return QStringLiteral("%1px").arg(look::pixelsAt96Dpi(twips));
+}
+
+QString colour(unsigned rgb) {
+    return QStringLiteral("#%1").arg(rgb, 6, 16, QLatin1Char('0'));
+}
+
+// The layout and the palette as custom properties of the panel, for the stylesheet's rules.
+QByteArray lookProperties() {
+    using namespace look;
+    const QList<std::pair<const char*, QString>> properties{
+        {"width", QStringLiteral("%1px").arg(kWidthPx)},
+        {"collapsed-height", px(kCollapsedHeightTwips)},
+        {"margin", px(kMarginTwips)},
+        {"title-top", px(kTitleTopTwips)},
+        {"title-height", px(kTitleHeightTwips)},
+        {"summary-top", px(kSummaryTopTwips)},
+        {"summary-height", px(kSummaryHeightTwips)},
+        {"headings-top", px(kHeadingsTopTwips)},
+        {"headings-height", px(kHeadingsHeightTwips)},
+        {"rows-top", px(kRowsTopTwips)},
+        {"row-height", px(kRowHeightTwips)},
+        {"button-top", px(kButtonTopTwips)},
+        {"button-size", px(kButtonSizeTwips)},
+        {"panel", colour(kPanel)},
+        {"text", colour(kText)},
+        {"dim-text", colour(kDimText)},
+        {"separator", colour(kSeparator)},
+        {"online", colour(kOnline)},
+        {"trouble", colour(kTrouble)},
+    };
+    QStringList lines{
+        QStringLiteral("/* Generated from the panel's one definition of its look. */"),
+        QStringLiteral(".vireo {")};
+    for (const auto& [name, value] : properties) {
+        lines << QStringLiteral("  --vireo-%1: %2;").arg(QLatin1String(name), value);
+    }
+    lines << QStringLiteral("}") << QString();
+    return lines.join(QLatin1Char('\n')).toUtf8();
+}
+
+bool readFile(const char* path, QByteArray& text) {
+    QFile file(QString::fromLocal8Bit(path));
+    if (!file.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    text = file.readAll();
+    return true;
+}
+
+bool writeFile(const char* path, const QByteArray& text) {
+    QFile file(QString::fromLocal8Bit(path));
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(text) == text.size() && file.flush();
+}
+
+constexpr const char* kMarker = "/*@shared@*/ null";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 5) {
+        std::fprintf(stderr, "usage: %s <vireo.js> <vireo.css> <out.js> <out.css>\n", argv[0]);
+        return 2;
+    }
+    QByteArray script, style;
+    if (!readFile(argv[1], script) || !readFile(argv[2], style)) {
+        std::fprintf(stderr, "%s: cannot read the script or the stylesheet\n", argv[0]);
+        return 1;
+    }
+    if (script.count(kMarker) != 1) {
+        std::fprintf(stderr, "%s: the script must hold %s exactly once\n", argv[0], kMarker);
+        return 1;
+    }
+    script.replace(kMarker, sharedFacts());
+    if (!writeFile(argv[3], script) || !writeFile(argv[4], lookProperties() + style)) {
+        std::fprintf(stderr, "%s: cannot write the results\n", argv[0]);
+        return 1;
+    }
+    return 0;
+}
