@@ -1,6 +1,5 @@
 #include "gateway/gatewayserver.h"
 
-#include <QFile>
 #include <QHttpServerRequest>
 #include <QUrlQuery>
 
@@ -15,8 +14,6 @@ namespace tamarin::gateway {
 namespace {
 
 using StatusCode = QHttpServerResponder::StatusCode;
-constexpr const char* kJson = "application/json; charset=utf-8";
-constexpr const char* kStaticCacheControl = "public, max-age=300";
 constexpr qsizetype kMaxRememberedTargets = 4096;
 
 GatewayMetrics::Endpoint endpointOf(const QString& path) {
@@ -64,26 +61,18 @@ std::optional<BannerLayout> bannerLayoutOf(const QUrlQuery& query) {
     return layout;
 }
 
-QSet<QString> idsOf(const QList<ServerKey>& keys) {
-    QSet<QString> ids;
-    for (const ServerKey& key : keys) {
-        ids.insert(key.id());
-    }
-    return ids;
-}
-
 }  // namespace
 
 GatewayServer::GatewayServer(const GatewayOptions& options, QObject* parent)
     : QAbstractHttpServer(parent),
       options_(options),
-      allowed_(idsOf(options.allow)),
-      rateLimiter_(options.ratePerSecond, options.burst),
+      policy_(options.allow, options.trustedProxies, options.ratePerSecond, options.burst),
       guard_(new ConnectionGuard(options.limits, metrics_, this)),
-      cache_(new StatusCache(options.cache, allowed_, metrics_, this)) {
+      cache_(new StatusCache(options.cache, policy_, metrics_, this)) {
     registerWebResources();
-    script_ = staticFile(QStringLiteral(":/web/vireo.js"), "application/javascript; charset=utf-8");
-    style_ = staticFile(QStringLiteral(":/web/vireo.css"), "text/css; charset=utf-8");
+    script_ =
+        resourceAnswer(QStringLiteral(":/web/vireo.js"), "application/javascript; charset=utf-8");
+    style_ = resourceAnswer(QStringLiteral(":/web/vireo.css"), "text/css; charset=utf-8");
     connect(cache_, &StatusCache::answered, this, &GatewayServer::onAnswered);
 }
 
@@ -109,26 +98,6 @@ std::variant<quint16, QString> GatewayServer::start() {
     return guard_->serverPort();
 }
 
-GatewayServer::Answer GatewayServer::staticFile(const QString& resource,
-                                                const QByteArray& contentType) {
-    QFile file(resource);
-    Answer answer;
-    answer.contentType = contentType;
-    answer.body = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    answer.etag = etagOf(answer.body);
-    answer.cacheControl = kStaticCacheControl;
-    return answer;
-}
-
-GatewayServer::Answer GatewayServer::error(int status, const QString& state, const QString& message,
-                                           const ServerKey& key) {
-    Answer answer;
-    answer.status = status;
-    answer.contentType = kJson;
-    answer.body = errorJson(state, message, key);
-    return answer;
-}
-
 bool GatewayServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
     if (!guard_->requestDispatched(socket)) {
         socket->abort();
@@ -152,16 +121,17 @@ void GatewayServer::missingHandler(const QHttpServerRequest&, QTcpSocket*) {
 void GatewayServer::route(const QHttpServerRequest& request, Asked& asked,
                           QHttpServerResponder& responder) {
     if (request.method() != QHttpServerRequest::Method::Get) {
-        respond(asked, responder,
-                error(405, QStringLiteral("bad request"), QStringLiteral("only GET is served")));
+        refuse(
+            asked, responder,
+            {405, QStringLiteral("bad request"), QStringLiteral("only GET is served"), {}, 0, {}});
         return;
     }
     const bool limited = asked.endpoint != Endpoint::Health && asked.endpoint != Endpoint::Metrics;
-    if (const int wait = limited ? rateLimiter_.admit(clientOf(request), cache_->nowMs()) : 0) {
+    const QHostAddress client = policy_.clientOf(
+        request.remoteAddress(), request.value(QByteArrayLiteral("x-forwarded-for")));
+    if (const auto refusal = limited ? policy_.admit(client, cache_->nowMs()) : std::nullopt) {
         metrics_.countRateLimited();
-        Answer answer = error(429, QStringLiteral("busy"), QStringLiteral("too many requests"));
-        answer.retryAfter = wait;
-        respond(asked, responder, answer);
+        refuse(asked, responder, *refusal);
         return;
     }
     switch (asked.endpoint) {
@@ -176,17 +146,21 @@ void GatewayServer::route(const QHttpServerRequest& request, Asked& asked,
             respond(asked, responder, style_);
             return;
         case Endpoint::Health:
-            respond(asked, responder, Answer{200, "text/plain; charset=utf-8", "ok", {}});
+            respond(asked, responder, healthAnswer());
             return;
         case Endpoint::Metrics:
             metrics_.setGauges(cache_->size(), guard_->openConnections());
-            respond(asked, responder,
-                    Answer{200, "text/plain; version=0.0.4; charset=utf-8", metrics_.render(), {}});
+            respond(asked, responder, metricsAnswer(metrics_));
             return;
         default:
-            respond(asked, responder,
-                    error(404, QStringLiteral("bad request"), QStringLiteral("no such page")));
+            refuse(asked, responder,
+                   {404, QStringLiteral("bad request"), QStringLiteral("no such page"), {}, 0, {}});
     }
+}
+
+void GatewayServer::refuse(const Asked& asked, QHttpServerResponder& responder,
+                           const Refusal& refusal) {
+    respond(asked, responder, refusalAnswer(refusal));
 }
 
 const GatewayServer::Target& GatewayServer::targetOf(const QHttpServerRequest& request) {
@@ -214,29 +188,24 @@ const GatewayServer::Target& GatewayServer::targetOf(const QHttpServerRequest& r
 void GatewayServer::answerServer(const QHttpServerRequest& request, Asked& asked,
                                  QHttpServerResponder& responder) {
     const Target& target = targetOf(request);
-    if (const auto* problem = std::get_if<KeyError>(&target.key)) {
-        const bool unknownGame = problem->kind == KeyError::Kind::UnknownGame;
-        respond(
-            asked, responder,
-            error(400, unknownGame ? QStringLiteral("unknown game") : QStringLiteral("bad request"),
-                  problem->message));
+    const bool wellFormed = std::holds_alternative<ServerKey>(target.key);
+    if (wellFormed && asked.endpoint == Endpoint::Banner && !target.layout) {
+        // A request that is malformed is told so before whether its server may be asked.
+        refuse(asked, responder,
+               {400,
+                QStringLiteral("bad request"),
+                QStringLiteral("details must be 0 or 1, rows a whole number"),
+                {},
+                0,
+                {}});
+        return;
+    }
+    if (const std::optional<Refusal> refusal = policy_.judgeTarget(target.key)) {
+        refuse(asked, responder, *refusal);
         return;
     }
     if (asked.endpoint == Endpoint::Banner) {
-        if (!target.layout) {
-            respond(asked, responder,
-                    error(400, QStringLiteral("bad request"),
-                          QStringLiteral("details must be 0 or 1, rows a whole number")));
-            return;
-        }
         asked.layout = *target.layout;
-    }
-    if (!allowed_.contains(target.id)) {
-        respond(asked, responder,
-                error(403, QStringLiteral("not allowed"),
-                      QStringLiteral("the gateway does not query that server"),
-                      std::get<ServerKey>(target.key)));
-        return;
     }
     if (Snapshot* snapshot = cache_->fresh(std::get<ServerKey>(target.key), target.id)) {
         respond(asked, responder, answerFrom(*snapshot, asked));
@@ -264,23 +233,10 @@ void GatewayServer::onAnswered(const QString& id) {
     }
 }
 
-GatewayServer::Answer GatewayServer::answerFrom(Snapshot& snapshot, const Asked& asked) const {
-    const qint64 remainingMs = std::max<qint64>(0, snapshot.freshUntilMs - cache_->nowMs());
-    Answer answer{snapshot.httpStatus, kJson, snapshot.body, snapshot.etag,
-                  "public, max-age=" + QByteArray::number(remainingMs / 1000)};
-    if (asked.endpoint == Endpoint::Banner && snapshot.httpStatus == 200) {
-        const BannerLayout& layout = asked.layout;
-        if (!snapshot.bannerLayout || snapshot.bannerLayout->details != layout.details ||
-            snapshot.bannerLayout->rows != layout.rows) {
-            snapshot.banner = bannerSvg(snapshot.published, layout);
-            snapshot.bannerEtag = etagOf(snapshot.banner);
-            snapshot.bannerLayout = layout;
-        }
-        answer.contentType = "image/svg+xml";
-        answer.body = snapshot.banner;
-        answer.etag = snapshot.bannerEtag;
-    }
-    return answer;
+Answer GatewayServer::answerFrom(Snapshot& snapshot, const Asked& asked) const {
+    return asked.endpoint == Endpoint::Banner
+               ? bannerAnswer(snapshot, asked.layout, cache_->nowMs())
+               : statusAnswer(snapshot, cache_->nowMs());
 }
 
 void GatewayServer::respond(const Asked& asked, QHttpServerResponder& responder,
@@ -337,18 +293,6 @@ void GatewayServer::appendCorsHeaders(const Asked& asked, QByteArray& out) const
         options_.allowOrigins.contains(QString::fromUtf8(asked.origin))) {
         out += "Access-Control-Allow-Origin: " + asked.origin + "\r\n";
     }
-}
-
-QHostAddress GatewayServer::clientOf(const QHttpServerRequest& request) const {
-    const QHostAddress peer = request.remoteAddress();
-    if (!options_.trustedProxies.contains(peer)) {
-        return peer;
-    }
-    // The proxy appends the address it saw; anything before it the client could have made up.
-    const QByteArray forwarded = request.value(QByteArrayLiteral("x-forwarded-for"));
-    const QHostAddress client(
-        QString::fromLatin1(forwarded.mid(forwarded.lastIndexOf(',') + 1).trimmed()));
-    return client.isNull() ? peer : client;
 }
 
 }  // namespace tamarin::gateway

@@ -10,16 +10,18 @@
 #include <variant>
 #include <vector>
 
+#include "gateway/answers.h"
 #include "gateway/connectionguard.h"
 #include "gateway/gatewayoptions.h"
 #include "gateway/metrics.h"
-#include "gateway/ratelimiter.h"
+#include "gateway/relaypolicy.h"
 #include "gateway/statuscache.h"
 
 namespace tamarin::gateway {
 
-// The gateway's HTTP side: /status.json and /banner.svg from the status cache, the browser
-// script and stylesheet compiled in, /healthz and /metrics. Every request gets an answer with a
+// The gateway's HTTP side: routes each request to its answer (/status.json and /banner.svg from
+// the status cache, the browser script and stylesheet compiled in, /healthz and /metrics) after
+// the relay policy has judged it, and writes the answer. Every request gets an answer with a
 // defined status code; nothing a client sends is ever thrown or logged per request.
 class GatewayServer : public QAbstractHttpServer {
     Q_OBJECT
@@ -51,15 +53,6 @@ class GatewayServer : public QAbstractHttpServer {
         Asked asked;
         QHttpServerResponder responder;
     };
-    struct Answer {
-        int status = 200;
-        QByteArray contentType;
-        QByteArray body;
-        QByteArray etag;
-        QByteArray cacheControl = "no-store";
-        int retryAfter = 0;
-    };
-
     // A status or banner query string, parsed.
     struct Target {
         KeyOrError key;
@@ -72,17 +65,13 @@ class GatewayServer : public QAbstractHttpServer {
                       QHttpServerResponder& responder);
     void onAnswered(const QString& id);
     Answer answerFrom(Snapshot& snapshot, const Asked& asked) const;
+    void refuse(const Asked& asked, QHttpServerResponder& responder, const Refusal& refusal);
     void respond(const Asked& asked, QHttpServerResponder& responder, const Answer& answer);
     void appendCorsHeaders(const Asked& asked, QByteArray& out) const;
-    QHostAddress clientOf(const QHttpServerRequest& request) const;
-    static Answer error(int status, const QString& state, const QString& message,
-                        const ServerKey& key = {});
-    static Answer staticFile(const QString& resource, const QByteArray& contentType);
 
     GatewayOptions options_;
     GatewayMetrics metrics_;
-    QSet<QString> allowed_;
-    RateLimiter rateLimiter_;
+    RelayPolicy policy_;
     ConnectionGuard* guard_;
     StatusCache* cache_;
     QHash<QString, Target> targets_;

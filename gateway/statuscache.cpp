@@ -3,8 +3,6 @@
 #include <QHostAddress>
 #include <QTimer>
 
-#include "gateway/addresspolicy.h"
-
 namespace tamarin::gateway {
 
 using Outcome = GatewayMetrics::QueryOutcome;
@@ -46,9 +44,9 @@ ServerStatus withState(ServerStatus::State state) {
 
 }  // namespace
 
-StatusCache::StatusCache(const CacheSettings& settings, QSet<QString> allowedIds,
+StatusCache::StatusCache(const CacheSettings& settings, const RelayPolicy& policy,
                          GatewayMetrics& metrics, QObject* parent)
-    : QObject(parent), settings_(settings), allowedIds_(std::move(allowedIds)), metrics_(metrics) {
+    : QObject(parent), settings_(settings), policy_(policy), metrics_(metrics) {
     clock_.start();
 }
 
@@ -139,18 +137,15 @@ void StatusCache::onLookedUp(Entry& entry) {
         return;
     }
     const QHostAddress address(reinterpret_cast<const sockaddr*>(&found->address));
-    const QString literal = address.toString();
-    ServerKey asLiteral = entry.key;
-    asLiteral.host = literal;
-    if (!isPublicAddress(address) && !allowedIds_.contains(asLiteral.id())) {
+    if (const std::optional<Refusal> refusal = policy_.judgeResolved(entry.key, address)) {
         metrics_.countQueryOutcome(Outcome::NotAllowed, (nowMs() - entry.startedMs) / 1000.0);
         PublishedStatus published{entry.key, withState(ServerStatus::State::BadAddress),
                                   QDateTime::currentDateTimeUtc(), false,
                                   settings_.minRefreshSeconds};
-        publish(entry, 403, published);
+        publish(entry, published, refusal);
         return;
     }
-    queryAt(entry, literal);
+    queryAt(entry, address.toString());
 }
 
 void StatusCache::queryAt(Entry& entry, const QString& address) {
@@ -178,18 +173,16 @@ void StatusCache::onFinished(Entry& entry, const ServerStatus& status) {
         published = *entry.lastGood;
         published.stale = true;
     }
-    publish(entry, 200, published);
+    publish(entry, published);
 }
 
-void StatusCache::publish(Entry& entry, int httpStatus, const PublishedStatus& published) {
+void StatusCache::publish(Entry& entry, const PublishedStatus& published,
+                          const std::optional<Refusal>& refusal) {
     Snapshot snapshot;
-    snapshot.httpStatus = httpStatus;
+    snapshot.httpStatus = refusal ? refusal->httpStatus : 200;
     snapshot.published = published;
     snapshot.body =
-        httpStatus == 200
-            ? statusJson(published)
-            : errorJson(QStringLiteral("not allowed"),
-                        QStringLiteral("the server's address may not be queried"), entry.key);
+        refusal ? errorJson(refusal->state, refusal->reason, refusal->key) : statusJson(published);
     snapshot.etag = etagOf(snapshot.body);
     snapshot.freshUntilMs = nowMs() + qint64(settings_.minRefreshSeconds) * 1000;
     entry.snapshot = std::move(snapshot);

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "gateway/metrics.h"
+#include "gateway/relaypolicy.h"
 #include "gateway/statusjson.h"
 #include "gateway/svgbanner.h"
 #include "serverquery/hostlookup.h"
@@ -25,7 +26,7 @@ struct CacheSettings {
 // What the gateway answers about one server until the next query: the body is serialised once
 // per query, so answering a page costs a lookup and a copy of shared bytes.
 struct Snapshot {
-    int httpStatus = 200;  // 403 when a host name led to an address that is not allowed
+    int httpStatus = 200;  // a refusal's when a host name led to an address not allowed
     QByteArray body;
     QByteArray etag;
     PublishedStatus published;
@@ -44,7 +45,7 @@ class StatusCache : public QObject {
     Q_OBJECT
 
   public:
-    StatusCache(const CacheSettings& settings, QSet<QString> allowedIds, GatewayMetrics& metrics,
+    StatusCache(const CacheSettings& settings, const RelayPolicy& policy, GatewayMetrics& metrics,
                 QObject* parent = nullptr);
     ~StatusCache() override;
 
@@ -68,10 +69,11 @@ class StatusCache : public QObject {
     void onLookedUp(Entry& entry);
     void queryAt(Entry& entry, const QString& address);
     void onFinished(Entry& entry, const ServerStatus& status);
-    void publish(Entry& entry, int httpStatus, const PublishedStatus& published);
+    void publish(Entry& entry, const PublishedStatus& published,
+                 const std::optional<Refusal>& refusal = std::nullopt);
 
     CacheSettings settings_;
-    QSet<QString> allowedIds_;
+    const RelayPolicy& policy_;
     GatewayMetrics& metrics_;
     QElapsedTimer clock_;
     QHash<QString, std::shared_ptr<Entry>> entries_;

@@ -1,0 +1,68 @@
+#include "gateway/answers.h"
+
+#include <QFile>
+#include <algorithm>
+
+#include "gateway/statusjson.h"
+
+namespace tamarin::gateway {
+
+namespace {
+
+constexpr const char* kJson = "application/json; charset=utf-8";
+constexpr const char* kStaticCacheControl = "public, max-age=300";
+
+QByteArray cacheControlUntil(const Snapshot& snapshot, qint64 nowMs) {
+    const qint64 remainingMs = std::max<qint64>(0, snapshot.freshUntilMs - nowMs);
+    return "public, max-age=" + QByteArray::number(remainingMs / 1000);
+}
+
+}  // namespace
+
+Answer refusalAnswer(const Refusal& refusal) {
+    Answer answer;
+    answer.status = refusal.httpStatus;
+    answer.contentType = kJson;
+    answer.body = errorJson(refusal.state, refusal.reason, refusal.key);
+    answer.retryAfter = refusal.retryAfterSeconds;
+    return answer;
+}
+
+Answer statusAnswer(Snapshot& snapshot, qint64 nowMs) {
+    return {snapshot.httpStatus, kJson, snapshot.body, snapshot.etag,
+            cacheControlUntil(snapshot, nowMs)};
+}
+
+Answer bannerAnswer(Snapshot& snapshot, const BannerLayout& layout, qint64 nowMs) {
+    if (snapshot.httpStatus != 200) {
+        return statusAnswer(snapshot, nowMs);  // a refusal is told in JSON, as for the status
+    }
+    if (!snapshot.bannerLayout || snapshot.bannerLayout->details != layout.details ||
+        snapshot.bannerLayout->rows != layout.rows) {
+        snapshot.banner = bannerSvg(snapshot.published, layout);
+        snapshot.bannerEtag = etagOf(snapshot.banner);
+        snapshot.bannerLayout = layout;
+    }
+    return {200, "image/svg+xml", snapshot.banner, snapshot.bannerEtag,
+            cacheControlUntil(snapshot, nowMs)};
+}
+
+Answer resourceAnswer(const QString& resource, const QByteArray& contentType) {
+    QFile file(resource);
+    Answer answer;
+    answer.contentType = contentType;
+    answer.body = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    answer.etag = etagOf(answer.body);
+    answer.cacheControl = kStaticCacheControl;
+    return answer;
+}
+
+Answer healthAnswer() {
+    return {200, "text/plain; charset=utf-8", "ok", {}};
+}
+
+Answer metricsAnswer(const GatewayMetrics& metrics) {
+    return {200, "text/plain; version=0.0.4; charset=utf-8", metrics.render(), {}};
+}
+
+}  // namespace tamarin::gateway
