@@ -166,7 +166,7 @@
       let reply;
       try {
         reply = await load(f.url);
-      } catch (e) {
+      } catch {
         reply = { failed: true };
       }
       f.busy = false;

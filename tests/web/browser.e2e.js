@@ -57,7 +57,7 @@ test('pasted snippets become live panels', async (t) => {
   // A strict page refuses the snippet's own style attributes and OBJECTs with or without the script.
   await wd('POST', '/url', { url: `http://127.0.0.1:${sitePort}/bare` });
   await sleep(1000);
-  const baseline = await run(() => seen.sort());
+  const baseline = await run(() => window.seen.sort());
   for (const page of ['/strict', '/plain']) {
     game.name = 'Vireo Test Arena'; game.map = 'q3dm17';
     await wd('POST', '/url', { url: `http://127.0.0.1:${sitePort}${page}` });
@@ -87,7 +87,7 @@ test('pasted snippets become live panels', async (t) => {
     await until((h) => document.querySelector('.vireo-title').textContent === h, game.name);
     assert.deepEqual(await run(() => [window.pwned, document.querySelectorAll('img').length]), [null, 0]);
     assert.deepEqual((await run(panels)).map((p) => p[2]), [514, 514, 514]);
-    assert.deepEqual(await run(() => seen.sort()), page === '/strict' ? baseline : []);
+    assert.deepEqual(await run(() => window.seen.sort()), page === '/strict' ? baseline : []);
   }
   front.closeAllConnections(); front.close(); gateway.kill();
   await until(() => [...document.querySelectorAll('.vireo-state')].every((s) => s.textContent === 'status unavailable'));
