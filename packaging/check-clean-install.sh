@@ -21,7 +21,15 @@ cleanup() {
 }
 trap cleanup EXIT
 
-debootstrap --variant=minbase bookworm "$root" "$mirror" >"$scratch/debootstrap.log"
+# CI keeps the bare debootstrap result between runs (.ci/fresh-root): the same clean system,
+# without fetching it again.
+tarball="${TAMARIN_ROOT_CACHE:-/var/cache/tamarin-ci}/bookworm-minbase.tar"
+if [ -s "$tarball" ]; then
+    mkdir -p "$root"
+    tar -C "$root" -xf "$tarball"
+else
+    debootstrap --variant=minbase bookworm "$root" "$mirror" >"$scratch/debootstrap.log"
+fi
 # Some containers may not mount /proc; apt and the tool manage without it.
 mount -t proc proc "$root/proc" 2>/dev/null || echo "(the scratch root has no /proc)"
 cp "$deb" "$gateway_deb" "$root/tmp/"
