@@ -12,9 +12,17 @@ namespace {
 constexpr const char* kJson = "application/json; charset=utf-8";
 constexpr const char* kStaticCacheControl = "public, max-age=300";
 
+// How long a cache may serve an answer after it expired: one refresh period while it fetches the
+// next in the background, and three while the gateway cannot be reached: enough to ride over a
+// restart, never an old status for as long as it is down.
+constexpr int kStaleIfErrorPeriods = 3;
+
 QByteArray cacheControlUntil(const Snapshot& snapshot, qint64 nowMs) {
     const qint64 remainingMs = std::max<qint64>(0, snapshot.freshUntilMs - nowMs);
-    return "public, max-age=" + QByteArray::number(remainingMs / 1000);
+    const int period = snapshot.published.minRefreshSeconds;
+    return "public, max-age=" + QByteArray::number(remainingMs / 1000) +
+           ", stale-while-revalidate=" + QByteArray::number(period) +
+           ", stale-if-error=" + QByteArray::number(kStaleIfErrorPeriods * period);
 }
 
 }  // namespace

@@ -15,6 +15,10 @@ install(FILES ${packaging_build_dir}/vireo-gateway.1.gz DESTINATION ${CMAKE_INST
 set_property(GLOBAL APPEND PROPERTY tamarin_packaging_outputs
              ${packaging_build_dir}/vireo-gateway.1.gz)
 tamarin_package_docs(vireo-gateway gateway)
+# The nginx site to put in front of it, as the checks test it: byte for byte what is shipped.
+install(FILES ${PROJECT_SOURCE_DIR}/docs/nginx/vireo-gateway.conf
+              ${PROJECT_SOURCE_DIR}/docs/nginx/vireo-gateway-locations.conf
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/vireo-gateway/examples COMPONENT gateway)
 
 set(CPACK_DEBIAN_GATEWAY_PACKAGE_NAME vireo-gateway)
 set(CPACK_DEBIAN_GATEWAY_FILE_NAME DEB-DEFAULT)

@@ -183,7 +183,7 @@ TEST_F(GatewayTest, ManyPagesAtOnceCauseOneQuery) {
 TEST_F(GatewayTest, AnswersCarryFreshnessAndRevalidate) {
     start({"--min-refresh", "1"});
     const Reply first = fetch(q3Path());
-    EXPECT_EQ(first.header("Cache-Control"), "public, max-age=1");
+    EXPECT_EQ(first.header("Cache-Control"), "public, max-age=1, stale-while-revalidate=1, stale-if-error=3");
     const Reply again = fetch(q3Path(), "If-None-Match: " + first.header("ETag") + "\r\n");
     EXPECT_EQ(again.status, 304);
     EXPECT_TRUE(again.body.isEmpty());
