@@ -13,10 +13,11 @@ const freePort = async () => { const s = http.createServer(), p = await listen(s
 const q3 = dgram.createSocket('udp4').on('message', (msg, peer) => q3.send(Buffer.concat([Buffer.from('\xff\xff\xff\xff', 'latin1'), Buffer.from(`statusResponse\n\\sv_hostname\\${game.name}\\mapname\\${game.map}\\sv_maxclients\\16\n` +
   game.rows.map(([s, p, n]) => `${s} ${p} "${n}"\n`).join(''))]), peer.port, peer.address));
 let asked = 0, gwPort, gateway, driverUrl, pages = {};
-// In front of the gateway: counts the status requests the browser makes, and can be cut off.
+// In front of the gateway: counts the status requests the browser makes, and can be cut off. To
+// the gateway's own address: "localhost" may mean ::1 first, where it does not listen.
 const front = http.createServer((req, res) => {
   if (req.url.startsWith('/status.json')) asked++;
-  req.pipe(http.request({ port: gwPort, path: req.url, method: req.method, headers: req.headers }, (r) => (res.writeHead(r.statusCode, r.headers), r.pipe(res))).on('error', () => res.destroy()));
+  req.pipe(http.request({ host: '127.0.0.1', port: gwPort, path: req.url, method: req.method, headers: req.headers }, (r) => (res.writeHead(r.statusCode, r.headers), r.pipe(res))).on('error', () => res.destroy()));
 });
 const site = http.createServer((req, res) => pages[req.url] ? res.writeHead(200, pages[req.url].headers).end(pages[req.url].html) : res.writeHead(404).end());
 
