@@ -20,7 +20,9 @@ constexpr int kStaleIfErrorPeriods = 3;
 QByteArray cacheControlUntil(const Snapshot& snapshot, qint64 nowMs) {
     const qint64 remainingMs = std::max<qint64>(0, snapshot.freshUntilMs - nowMs);
     const int period = snapshot.published.minRefreshSeconds;
-    return "public, max-age=" + QByteArray::number(remainingMs / 1000) +
+    // Rounded up: a cache that expired the answer early would ask again before a new query may
+    // run, and be told the same thing with max-age=0.
+    return "public, max-age=" + QByteArray::number((remainingMs + 999) / 1000) +
            ", stale-while-revalidate=" + QByteArray::number(period) +
            ", stale-if-error=" + QByteArray::number(kStaleIfErrorPeriods * period);
 }

@@ -1,12 +1,15 @@
 #!/usr/bin/env python3
 """Quake III-style status servers on COUNT consecutive UDP ports of 127.0.0.1 from FIRST, all in one
 process, so the gateway can be made to cache a thousand distinct servers. Each answers with its
-port in its name. Usage: fake-q3-servers.py FIRST COUNT"""
+port in its name. With LOG, each query is written there as "PORT SECONDS" (a monotonic clock), for
+checks that count the queries each server gets. Usage: fake-q3-servers.py FIRST COUNT [LOG]"""
 import selectors
 import socket
 import sys
+import time
 
 first, count = int(sys.argv[1]), int(sys.argv[2])
+log = open(sys.argv[3], "a", buffering=1) if len(sys.argv) > 3 else None
 players = b"".join(f'{20 - i} {30 + i} "Player{i}"\n'.encode() for i in range(8))
 selector = selectors.DefaultSelector()
 for port in range(first, first + count):
@@ -25,3 +28,5 @@ while True:
             continue
         if data.startswith(b"\xff\xff\xff\xffgetstatus"):
             key.fileobj.sendto(key.data, peer)
+            if log:
+                log.write(f"{key.fileobj.getsockname()[1]} {time.monotonic():.3f}\n")
