@@ -1,5 +1,7 @@
 #include "gateway/gatewayoptions.h"
 
+#include "serverquery/gametypes.h"
+
 #include <QCommandLineParser>
 #include <QFile>
 #include <QTextStream>
@@ -201,6 +203,18 @@ void addParserOptions(QCommandLineParser& parser) {
     }
 }
 
+// The games --allow takes, from the one table of games.
+QString gamesHelp() {
+    QString text = QStringLiteral(
+        "\nGames: GAME in --allow is the snippet's GameType, exactly as the page asks for it; an\n"
+        "entry opens one game at one address (q3 and oa are two entries, even for one server).\n");
+    for (const GameTypeInfo& type : knownGameTypes()) {
+        text += QStringLiteral("  %1  %2\n")
+                    .arg(QString::fromUtf8(type.code).leftJustified(8), QString::fromUtf8(type.name));
+    }
+    return text;
+}
+
 std::optional<QString> applyAll(GatewayOptions& options, const QList<Setting>& settings) {
     for (const auto& [name, value] : settings) {
         if (Problem p = applyOption(options, name, value)) {
@@ -219,7 +233,7 @@ std::variant<GatewayOptions, OptionsExit> parseGatewayOptions(const QStringList&
         return OptionsExit{kBadConfigurationExit, parser.errorText()};
     }
     if (parser.isSet(QStringLiteral("help"))) {
-        return OptionsExit{0, parser.helpText()};
+        return OptionsExit{0, parser.helpText() + gamesHelp()};
     }
     if (parser.isSet(QStringLiteral("version"))) {
         return OptionsExit{

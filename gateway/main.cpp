@@ -29,8 +29,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vireo-gateway: %s\n", qPrintable(*problem));
         return 1;
     }
-    std::fprintf(stderr, "vireo-gateway: listening on %s port %u, %d servers allowed\n",
+    const int allowed = int(options.allow.size());
+    std::fprintf(stderr, "vireo-gateway: listening on %s port %u, %d %s allowed\n",
                  qPrintable(options.listenAddress.toString()), unsigned(std::get<quint16>(started)),
-                 int(options.allow.size()));
+                 allowed, allowed == 1 ? "server" : "servers");
     return QCoreApplication::exec();
 }

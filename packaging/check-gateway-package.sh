@@ -43,8 +43,12 @@ manual=$(zcat "$root/usr/share/man/man1/vireo-gateway.1.gz" | sed 's/\\-/-/g')
 for option in $("$executable" --help | grep -o -- '--[a-z][a-z-]*' | sort -u); do
     grep -q -- "$option" <<<"$manual" || missing="$missing $option"
 done
+# Every game --help lists (from the one table of games) is in the manual too, by code and name.
+while read -r code name; do
+    grep -qF -- "$code ($name)" <<<"$(tr '\n' ' ' <<<"$manual" | tr -s ' ')" || missing="$missing $code"
+done < <("$executable" --help | sed -n '/^Games:/,$p' | grep '^  ' | sed 's/^ *//; s/  */ /')
 [ -z "$missing" ] || { echo "FAIL: the manual does not describe:$missing" >&2; exit 1; }
-echo "-- the manual describes every option of --help"
+echo "-- the manual describes every option and every game of --help"
 
 # The shipped configuration, as the unit passes it (the listening port moved to a free one).
 port=$(free_port tcp)

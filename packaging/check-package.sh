@@ -41,3 +41,26 @@ echo "-- the launcher's command started the tool and it closed cleanly"
 apt-get install --simulate --no-install-recommends "$deb" >"$scratch/simulate.txt"
 grep -q '^Inst tamarin ' "$scratch/simulate.txt"
 echo "-- dependencies resolve: $(grep -c '^Inst ' "$scratch/simulate.txt") package(s) would install"
+
+# Each package names, in Depends, the package of every library its binary links: checked against
+# the binary itself, so a dependency scan that quietly found nothing cannot ship.
+depends_cover_needed() { # $1: .deb, $2: the binary's path inside it
+    local unpacked="$scratch/needed" missing=() library path owner
+    rm -rf "$unpacked" && dpkg -x "$1" "$unpacked"
+    local depends
+    depends=$(dpkg-deb --field "$1" Depends | tr ',|' '\n' | awk '{ print $1 }')
+    for library in $(objdump -p "$unpacked$2" | awk '$1 == "NEEDED" { print $2 }'); do
+        path=$(ldconfig -p | awk -v l="$library" '$1 == l && /x86-64|x86_64/ { print $NF; exit }')
+        [ -n "$path" ] || path=$(ldconfig -p | awk -v l="$library" '$1 == l { print $NF; exit }')
+        owner=$(dpkg -S "$(realpath "$path")" 2>/dev/null | head -n 1 | cut -d: -f1)
+        [ -n "$owner" ] || owner=$(dpkg -S "$path" 2>/dev/null | head -n 1 | cut -d: -f1)
+        grep -qx "$owner" <<<"$depends" || missing+=("$library ($owner)")
+    done
+    if [ ${#missing[@]} -gt 0 ]; then
+        echo "FAIL: $(basename "$1") links libraries its Depends does not name: ${missing[*]}" >&2
+        exit 1
+    fi
+    echo "-- $(basename "$1"): Depends names the package of every library $2 links"
+}
+depends_cover_needed "$deb" /usr/bin/tamarin
+depends_cover_needed "$(ls "$build"/vireo-gateway_*.deb)" /usr/bin/vireo-gateway
