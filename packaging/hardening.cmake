@@ -20,9 +20,12 @@ endfunction()
 tamarin_buildflags(CPPFLAGS cppflags)
 tamarin_buildflags(CXXFLAGS cxxflags)
 tamarin_buildflags(LDFLAGS ldflags)
-# The optimisation and debug levels stay the build type's; only the hardening is taken.
+# Only the hardening is taken: the optimisation and debug levels stay the build type's, and the
+# source path mapping (which names this folder) is left out.
+string(REGEX REPLACE "-ffile-prefix-map=[^ ]*" "" cxxflags "${cxxflags}")
 string(REGEX REPLACE "(^| )-(O[0-9s]?|g)( |$)" " " cxxflags "${cxxflags}")
 string(REGEX REPLACE "(^| )-(O[0-9s]?|g)( |$)" " " cxxflags "${cxxflags}")
 set(CMAKE_CXX_FLAGS "${CMAKE_CXX_FLAGS} ${cppflags} ${cxxflags}")
 set(CMAKE_EXE_LINKER_FLAGS "${CMAKE_EXE_LINKER_FLAGS} ${ldflags}")
-message(STATUS "Hardening: ${cppflags} ${cxxflags} | ${ldflags}")
+string(STRIP "${cppflags} ${cxxflags}" compile)
+message(STATUS "Hardening: ${compile} | ${ldflags}")
