@@ -8,6 +8,7 @@
 #include "serverquery/gametypes.h"
 #include "serverquery/serverstatus.h"
 #include "settings/vireoconfig.h"
+#include "vireo/vireotexts.h"
 
 namespace tamarin {
 
@@ -15,18 +16,7 @@ namespace {
 
 using namespace vireoconfig;
 
-const char* const kEmptyKey = "The game key must not be empty.";
-const char* const kBlankEnds = "The game key must not begin or end with a blank.";
-const char* const kCommaInKey =
-    "The game key must not contain a comma: the game list separates its keys with commas.";
-const char* const kControlInKey = "The game key must not contain line breaks or tabs.";
-const char* const kDuplicateKey = "The game key \"%1\" is already used by another game.";
-const char* const kEmptyName = "The game name must not be empty.";
-const char* const kControlInName = "The game name must not contain line breaks or tabs.";
-const char* const kBadPort = "The default port must be a whole number from 1 to 65535.";
-const char* const kUnknownType = "Choose one of the game types the control can query.";
-const char* const kTooMany = "The game list cannot hold more than 32768 games.";
-const char* const kInGame = "Game %1 (\"%2\"): %3";
+using namespace vireotexts;
 
 QString message(const char* text) {
     return QString::fromUtf8(text);

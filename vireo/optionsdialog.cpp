@@ -11,20 +11,17 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "common/guardedconnect.h"
 #include "common/steps.h"
 #include "serverquery/gametypes.h"
 #include "serverquery/serverstatus.h"
+#include "vireo/vireotexts.h"
 
 namespace tamarin {
 
 namespace {
 
-const char* const kOptionsTitle = "Vireo Options";
-const char* const kAddTitle = "Add Game";
-const char* const kEditTitle = "Edit Game";
-const char* const kUpdated = "The game list was updated.";
-const char* const kNotWritten = "The game list was not written.\n\n%1";
-const char* const kUnknownTypeItem = "%1 (unknown)";
+using namespace vireotexts;
 
 enum Column { KeyColumn, NameColumn, PortColumn, TypeColumn, ColumnCount };
 
@@ -61,14 +58,14 @@ GameEditDialog::GameEditDialog(const GameEntry& entry, Apply apply, QWidget* par
     fillGameTypes(entry.gameType);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &GameEditDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &GameEditDialog::reject);
+    connectGuarded(buttons, &QDialogButtonBox::accepted, this, &GameEditDialog::accept);
+    connectGuarded(buttons, &QDialogButtonBox::rejected, this, &GameEditDialog::reject);
 
     auto* form = new QFormLayout(this);
-    form->addRow(tr("Key:"), key_);
-    form->addRow(tr("Name:"), name_);
-    form->addRow(tr("Default port:"), port_);
-    form->addRow(tr("Game type:"), type_);
+    form->addRow(text(kKeyLabel), key_);
+    form->addRow(text(kNameLabel), name_);
+    form->addRow(text(kPortLabel), port_);
+    form->addRow(text(kTypeLabel), type_);
     form->addRow(buttons);
 }
 
@@ -113,24 +110,25 @@ OptionsDialog::OptionsDialog(SettingsStore& store, QWidget* parent)
     list_ = new QTreeWidget(this);
     list_->setObjectName("games");
     list_->setColumnCount(ColumnCount);
-    list_->setHeaderLabels({tr("Key"), tr("Name"), tr("Port"), tr("Game type")});
+    list_->setHeaderLabels(
+        {text(kKeyColumn), text(kNameColumn), text(kPortColumn), text(kTypeColumn)});
     list_->setRootIsDecorated(false);
     list_->setUniformRowHeights(true);
     list_->header()->setStretchLastSection(false);
     list_->header()->setSectionResizeMode(NameColumn, QHeaderView::Stretch);
-    connect(list_, &QTreeWidget::itemDoubleClicked, this, &OptionsDialog::editGame);
+    connectGuarded(list_, &QTreeWidget::itemDoubleClicked, this, &OptionsDialog::editGame);
 
-    auto* add = new QPushButton(tr("Add\u2026"), this);
-    auto* edit = new QPushButton(tr("Edit\u2026"), this);
-    auto* remove = new QPushButton(tr("Remove"), this);
-    auto* update = new QPushButton(tr("Update Game List"), this);
-    auto* close = new QPushButton(tr("Close"), this);
+    auto* add = new QPushButton(text(kAddButton), this);
+    auto* edit = new QPushButton(text(kEditButton), this);
+    auto* remove = new QPushButton(text(kRemoveButton), this);
+    auto* update = new QPushButton(text(kUpdateButton), this);
+    auto* close = new QPushButton(text(kCloseButton), this);
     update->setObjectName("update");
-    connect(add, &QPushButton::clicked, this, &OptionsDialog::addGame);
-    connect(edit, &QPushButton::clicked, this, &OptionsDialog::editGame);
-    connect(remove, &QPushButton::clicked, this, &OptionsDialog::removeGame);
-    connect(update, &QPushButton::clicked, this, &OptionsDialog::updateGameList);
-    connect(close, &QPushButton::clicked, this, &OptionsDialog::reject);
+    connectGuarded(add, &QPushButton::clicked, this, &OptionsDialog::addGame);
+    connectGuarded(edit, &QPushButton::clicked, this, &OptionsDialog::editGame);
+    connectGuarded(remove, &QPushButton::clicked, this, &OptionsDialog::removeGame);
+    connectGuarded(update, &QPushButton::clicked, this, &OptionsDialog::updateGameList);
+    connectGuarded(close, &QPushButton::clicked, this, &OptionsDialog::reject);
 
     auto* buttons = new QVBoxLayout;
     for (QPushButton* button : {add, edit, remove}) {

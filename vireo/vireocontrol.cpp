@@ -7,6 +7,7 @@
 #include <QToolButton>
 #include <algorithm>
 
+#include "common/guardedconnect.h"
 #include "common/numbers.h"
 #include "common/panellook.h"
 #include "common/ports.h"
@@ -14,8 +15,10 @@
 #include "common/steps.h"
 #include "common/variants.h"
 #include "serverquery/statusview.h"
+#include "settings/vireoconfig.h"
 #include "vireo/gamecatalog.h"
 #include "vireo/optionsdialog.h"
+#include "vireo/vireotexts.h"
 
 namespace tamarin {
 
@@ -73,14 +76,14 @@ VireoControl::VireoControl(TwipsScale scale, contract::StoredProperties stored,
     setContextMenuPolicy(Qt::DefaultContextMenu);
     writeDefaultCatalogue();
 
-    connect(&query_, &ServerQuery::finished, this, &VireoControl::showStatus);
+    connectGuarded(&query_, &ServerQuery::finished, this, &VireoControl::showStatus);
     // Precise, because a coarse timer may fire a little early and ask more than once a second.
     refreshTimer_.setTimerType(Qt::PreciseTimer);
-    connect(&refreshTimer_, &QTimer::timeout, this, &VireoControl::refresh);
+    connectGuarded(&refreshTimer_, &QTimer::timeout, this, &VireoControl::refresh);
     // Several server properties written one after the other by a page give one query, not three.
     requeryTimer_.setSingleShot(true);
     requeryTimer_.setInterval(0);
-    connect(&requeryTimer_, &QTimer::timeout, this, &VireoControl::startQuery);
+    connectGuarded(&requeryTimer_, &QTimer::timeout, this, &VireoControl::startQuery);
 
     detailsButton_ = new QToolButton(this);
     detailsButton_->setObjectName("detailsButton");
@@ -89,7 +92,7 @@ VireoControl::VireoControl(TwipsScale scale, contract::StoredProperties stored,
     buttonColours.setColor(QPalette::ButtonText, colour(kText));
     buttonColours.setColor(QPalette::Button, colour(kSeparator));
     detailsButton_->setPalette(buttonColours);
-    connect(detailsButton_, &QToolButton::clicked, this, &VireoControl::toggleDetails);
+    connectGuarded(detailsButton_, &QToolButton::clicked, this, &VireoControl::toggleDetails);
 
     // Created at the designed size; the width is the stored one for good, the height follows the
     // details from now on.
@@ -173,7 +176,8 @@ void VireoControl::showOptions() {
 
 void VireoControl::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
-    menu.addAction(tr("Options\u2026"), this, &VireoControl::showOptions);
+    connectGuarded(menu.addAction(QString::fromUtf8(vireotexts::kOptionsMenu)), &QAction::triggered,
+                   this, &VireoControl::showOptions);
     menu.exec(event->globalPos());
 }
 
@@ -258,7 +262,7 @@ void VireoControl::configureServer(QVariantList& args) {
     hostPort_ = port;
     gameType_ = gameType;
     gameKey_ = gameKey;
-    gameName_ = store_.get(GameCatalog::kApplication, gameKey, QStringLiteral("GameName"), {});
+    gameName_ = vireoconfig::gameValue(store_, gameKey, vireoconfig::kGameName);
     refreshInterval_ = interval;
     requeryTimer_.stop();
     startQuery();

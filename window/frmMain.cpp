@@ -5,6 +5,7 @@
 #include <QScreen>
 #include <limits>
 
+#include "common/guardedconnect.h"
 #include "common/steps.h"
 #include "window/frameextents.h"
 #include "window/texts.h"
@@ -31,15 +32,6 @@ TwipsScale scaleOf(const Desktop& desktop) {
         scale.twipsPerPixelY = desktop.twipsPerPixelY();
     }
     return scale;
-}
-
-// Every handler of the window is connected through here, so that no exception it throws can
-// reach Qt's event dispatch.
-template <typename Sender, typename Signal>
-void connectGuarded(Sender* sender, Signal signal, frmMain* window, void (frmMain::*handler)()) {
-    QObject::connect(sender, signal, window, [window, handler] {
-        runGuarded([window, handler] { (window->*handler)(); });
-    });
 }
 
 template <typename W, typename... Args>
