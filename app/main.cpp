@@ -1,4 +1,5 @@
-#include <sys/socket.h>
+#include <pthread.h>
+#include <sys/signalfd.h>
 #include <unistd.h>
 #include <QApplication>
 #include <QSocketNotifier>
@@ -11,33 +12,56 @@
 
 namespace {
 
-int signalPipe[2] = {-1, -1};
-
-void onTerminationSignal(int) {
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
-}
-
 // A session that ends (or a kill from the terminal) sends a signal rather than closing the
 // window; it is turned into a close so that the last-used values are written as on any close.
-void closeOnTerminationSignals(QWidget& window) {
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) {
-        return;
+// The signals are blocked and read from a descriptor on the event loop, so no handler and no
+// global is needed; they are blocked before any thread starts, so every thread leaves them be.
+class TerminationSignals {
+  public:
+    TerminationSignals() {
+        sigemptyset(&signals_);
+        for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
+            sigaddset(&signals_, signal);
+        }
+        pthread_sigmask(SIG_BLOCK, &signals_, nullptr);
+        // A program the tool starts (a browser for the links) gets the usual signals back.
+        pthread_atfork(nullptr, nullptr, [] {
+            sigset_t all;
+            sigfillset(&all);
+            pthread_sigmask(SIG_UNBLOCK, &all, nullptr);
+        });
     }
-    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &window);
-    QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
-        char byte = 0;
-        [[maybe_unused]] const ssize_t read = ::read(signalPipe[0], &byte, 1);
-        window.close();
-    });
-    for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
-        std::signal(signal, onTerminationSignal);
+    ~TerminationSignals() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
     }
-}
+    TerminationSignals(const TerminationSignals&) = delete;
+    TerminationSignals& operator=(const TerminationSignals&) = delete;
+
+    void closeOnSignal(QWidget& window) {
+        fd_ = ::signalfd(-1, &signals_, SFD_CLOEXEC | SFD_NONBLOCK);
+        if (fd_ < 0) {
+            pthread_sigmask(SIG_UNBLOCK, &signals_, nullptr);  // then they end the tool as usual
+            return;
+        }
+        auto* notifier = new QSocketNotifier(fd_, QSocketNotifier::Read, &window);
+        QObject::connect(notifier, &QSocketNotifier::activated, &window, [this, &window] {
+            signalfd_siginfo info{};
+            [[maybe_unused]] const ssize_t read = ::read(fd_, &info, sizeof info);
+            window.close();
+        });
+    }
+
+  private:
+    sigset_t signals_{};
+    int fd_ = -1;
+};
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    TerminationSignals terminationSignals;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tamarin"));
     QApplication::setDesktopFileName(QStringLiteral("tamarin"));
@@ -47,7 +71,7 @@ int main(int argc, char** argv) {
     tamarin::frmMain window(store, desktop, [&store](tamarin::TwipsScale scale, QWidget* parent) {
         return new tamarin::VireoControl(scale, {}, store, parent);
     });
-    closeOnTerminationSignals(window);
+    terminationSignals.closeOnSignal(window);
     window.show();
     return QApplication::exec();
 }

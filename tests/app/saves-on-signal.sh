@@ -7,11 +7,11 @@ for signal in TERM HUP INT; do
     home=$(mktemp -d)
     XDG_CONFIG_HOME="$home" QT_QPA_PLATFORM=offscreen "$tamarin" &
     pid=$!
-    # Wait until the tool catches all three signals (its handlers are in place), under a ceiling
-    # of a minute that only a tool that never gets there reaches.
+    # Wait until the tool holds all three signals for itself (blocked, to be read on its event
+    # loop), under a ceiling of a minute that only a tool that never gets there reaches.
     for _ in $(seq 600); do
-        caught=$(awk '/^SigCgt:/ {print $2}' "/proc/$pid/status" 2>/dev/null || echo 0)
-        (( (16#${caught:-0} & 16#4003) == 16#4003 )) && break
+        blocked=$(awk '/^SigBlk:/ {print $2}' "/proc/$pid/status" 2>/dev/null || echo 0)
+        (( (16#${blocked:-0} & 16#4003) == 16#4003 )) && break
         sleep 0.1
     done
     kill -s "$signal" "$pid"
