@@ -11,6 +11,7 @@
 #include "serverquery/queryconversation.h"
 #include "serverquery/serverquery.h"
 #include "tests/fakeservers/fakeservers.h"
+#include "tests/support/waits.h"
 
 using namespace tamarin;
 using namespace tamarin::fake;
@@ -40,7 +41,7 @@ class ServerQueryTest : public ::testing::Test {
         }
         elapsedMs = elapsed.elapsed();
         EXPECT_FALSE(query.isRunning());
-        QTest::qWait(20);  // nothing more may come
+        tamarin::testing::runQueuedEvents();  // nothing more may come
         EXPECT_EQ(spy.count(), 1);
         return spy.first().first().value<ServerStatus>();
     }
@@ -213,7 +214,7 @@ TEST_F(ServerQueryTest, CancelledQueriesReportNothing) {
     doomed->start(u"localhost"_s, server.port(), QueryProtocol::Quake3);
     QCoreApplication::processEvents();
     delete doomed;
-    QTest::qWait(kTimeoutMs + 100);
+    tamarin::testing::waitPast(kTimeoutMs + 100);  // its lookup and its timeout are over by then
     EXPECT_EQ(spy.count(), 0);
 }
 
@@ -270,7 +271,7 @@ TEST_F(ServerQueryTest, FinishedMayStartTheNextQueryOrDeleteTheQuery) {
     });
     own->start(u"127.0.0.1"_s, server.port(), QueryProtocol::Quake3);
     EXPECT_TRUE(QTest::qWaitFor([&] { return finishedCount == 2; }, kWaitMs));
-    QTest::qWait(kTimeoutMs + 50);
+    tamarin::testing::waitPast(kTimeoutMs + 50);  // past the deleted query's timeout
     EXPECT_EQ(finishedCount, 2);
 }
 

@@ -6,6 +6,7 @@
 #include "common/refresh.h"
 #include "tests/fakeservers/fakeservers.h"
 #include "tests/support/memorystore.h"
+#include "tests/support/waits.h"
 #include "vireo/vireocontrol.h"
 
 using namespace tamarin;
@@ -58,7 +59,7 @@ TEST_F(VireoLiveTest, AnUnknownGameTypeAsksNoServer) {
     fake::FakeQuake3Server server;
     configure(server.port(), "quake9", 1000);
     EXPECT_EQ(control.stateText(), "unknown game type");
-    QTest::qWait(1300);
+    tamarin::testing::waitPast(1300);  // past a refresh
     EXPECT_TRUE(server.requests().isEmpty());
 }
 
@@ -72,15 +73,18 @@ TEST_F(VireoLiveTest, RefreshesAtMostOnceASecond) {
     fake::FakeQuake3Server server;
     configure(server.port(), "q3", 200);
     EXPECT_EQ(control.refreshPeriodMs(), refresh::kMinRefreshMs);
-    QTest::qWait(2500);
-    // The query at once, then one at 1 s and one at 2 s; a 200 ms period would have asked 13 times.
-    EXPECT_GE(server.requests().size(), 2);
-    EXPECT_LE(server.requests().size(), 3);
+    // The query at once, then one at 1 s and one at 2 s: three queries take two seconds at least,
+    // where a 200 ms period would have taken 0.4.
+    QElapsedTimer since;
+    since.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.requests().size() >= 3; }, 60000));
+    EXPECT_GE(since.elapsed(), 2 * refresh::kMinRefreshMs - 100);
 
     const auto asked = server.requests().size();
     configure(server.port(), "q3", 0);
     EXPECT_EQ(control.refreshPeriodMs(), 0);
-    QTest::qWait(1300);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.requests().size() == asked + 1; }, 60000));
+    tamarin::testing::waitPast(1300);  // past a refresh that must not come
     EXPECT_EQ(server.requests().size(), asked + 1);
 
     configure(server.port(), "q3", 1500);
