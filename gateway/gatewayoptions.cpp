@@ -209,8 +209,9 @@ QString gamesHelp() {
         "\nGames: GAME in --allow is the snippet's GameType, exactly as the page asks for it; an\n"
         "entry opens one game at one address (q3 and oa are two entries, even for one server).\n");
     for (const GameTypeInfo& type : knownGameTypes()) {
-        text += QStringLiteral("  %1  %2\n")
-                    .arg(QString::fromUtf8(type.code).leftJustified(8), QString::fromUtf8(type.name));
+        text +=
+            QStringLiteral("  %1  %2\n")
+                .arg(QString::fromUtf8(type.code).leftJustified(8), QString::fromUtf8(type.name));
     }
     return text;
 }

@@ -2,16 +2,17 @@
 // (which serves the script) and a fake Quake III server the test changes as it goes.
 const test = require('node:test'), assert = require('node:assert/strict');
 const { spawn, execFileSync } = require('node:child_process');
-const fs = require('node:fs'), http = require('node:http'), dgram = require('node:dgram'), os = require('node:os'), path = require('node:path');
+const fs = require('node:fs'), http = require('node:http'), os = require('node:os'), path = require('node:path');
 // scripts/install-deps installs both: a missing browser is a broken machine, not a reason to skip.
 for (const tool of ['/usr/bin/chromium', '/usr/bin/chromedriver']) assert.ok(fs.existsSync(tool), `${tool} is not installed`);
 
 const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
-const game = { name: 'Vireo Test Arena', map: 'q3dm17', rows: [[31, 48, 'Baron'], [27, 62, 'Kestrel'], [22, 35, 'Jay']] };
 const listen = (server) => new Promise((r) => server.listen(0, '127.0.0.1', () => r(server.address().port)));
 const freePort = async () => { const s = http.createServer(), p = await listen(s); s.close(); return p; };
-const q3 = dgram.createSocket('udp4').on('message', (msg, peer) => q3.send(Buffer.concat([Buffer.from('\xff\xff\xff\xff', 'latin1'), Buffer.from(`statusResponse\n\\sv_hostname\\${game.name}\\mapname\\${game.map}\\sv_maxclients\\16\n` +
-  game.rows.map(([s, p, n]) => `${s} ${p} "${n}"\n`).join(''))]), peer.port, peer.address));
+// The tests' fake Quake III server, told by lines on its input what to answer.
+const q3 = spawn(process.env.FAKE_GAME_SERVER, [], { stdio: ['pipe', 'pipe', 'inherit'] });
+const tell = (...lines) => q3.stdin.write(lines.map((l) => l + '\n').join(''));
+const setGame = (name, map) => tell(`name ${name}`, `map ${map}`);
 let asked = 0, gwPort, gateway, driverUrl, pages = {};
 // In front of the gateway: counts the status requests the browser makes, and can be cut off. To
 // the gateway's own address: "localhost" may mean ::1 first, where it does not listen.
@@ -35,7 +36,8 @@ const panels = () => [...document.querySelectorAll('.vireo')].map((p) => [p.quer
   p.getBoundingClientRect().height, p.getBoundingClientRect().width, p.querySelector('button').getAttribute('aria-expanded')]);
 
 test('pasted snippets become live panels', async (t) => {
-  const qport = await new Promise((r) => q3.bind(0, '127.0.0.1', () => r(q3.address().port)));
+  const qport = Number(/port (\d+)/.exec(await new Promise((r) => q3.stdout.once('data', (d) => r(String(d)))))[1]);
+  tell('player 31 48 Baron', 'player 27 62 Kestrel', 'player 22 35 Jay');
   const port = await listen(front), sitePort = await listen(site), driverPort = await freePort(), src = `http://127.0.0.1:${port}`;
   gateway = spawn(process.env.VIREO_GATEWAY, ['--listen', `127.0.0.1:${gwPort = await freePort()}`, '--allow', `q3:127.0.0.1:${qport}`, '--min-refresh', '1', '--allow-origin', '*'], { stdio: 'inherit' });
   const snippet = (...a) => execFileSync(process.env.WEB_SNIPPET, a.map(String)).toString();
@@ -47,7 +49,7 @@ test('pasted snippets become live panels', async (t) => {
   pages['/strict'] = { html: pages['/plain'].html, headers: csp };
   const driver = spawn('/usr/bin/chromedriver', [`--port=${driverPort}`], { stdio: 'ignore' });
   // Closing the session ends the browser too, even after a failed assertion.
-  t.after(async () => { await wd('DELETE', '').catch(() => {}); driver.kill(); gateway?.kill(); q3.close(); site.close(); front.close(); });
+  t.after(async () => { await wd('DELETE', '').catch(() => {}); driver.kill(); gateway?.kill(); q3.stdin.end(); site.close(); front.close(); });
   await sleep(700);
   const args = ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking', '--disable-component-update',
     '--disable-sync', '--window-size=800,700', `--user-data-dir=${fs.mkdtempSync(path.join(os.tmpdir(), 'vireo-chromium-'))}`];
@@ -60,7 +62,7 @@ test('pasted snippets become live panels', async (t) => {
   await sleep(1000);
   const baseline = await run(() => window.seen.sort());
   for (const page of ['/strict', '/plain']) {
-    game.name = 'Vireo Test Arena'; game.map = 'q3dm17';
+    setGame('Vireo Test Arena', 'q3dm17');
     await wd('POST', '/url', { url: `http://127.0.0.1:${sitePort}${page}` });
     // Every panel made and titled: a slow first start of the browser must not pass this on none.
     await until(() => { const titles = [...document.querySelectorAll('.vireo-title')]; return titles.length === 3 && titles.every((e) => e.textContent === 'Vireo Test Arena'); });
@@ -68,7 +70,7 @@ test('pasted snippets become live panels', async (t) => {
     assert.match(await run(() => document.querySelector('.vireo-summary').textContent), /^q3dm17 {2}· {2}3\/16 players {2}· {2}Quake III Arena {2}· {2}127.0.0.1:\d+$/);
     assert.equal(await run(() => [...document.links].filter((a) => a.textContent === 'Get Vireo' && a.getBoundingClientRect().height > 0).length), 3);
 
-    game.map = 'q3dm6';
+    setGame('Vireo Test Arena', 'q3dm6');
     const before = asked;
     await until(() => document.querySelector('.vireo-summary').textContent.startsWith('q3dm6'));
     await sleep(3000);
@@ -84,8 +86,9 @@ test('pasted snippets become live panels', async (t) => {
     await until(() => document.querySelectorAll('.vireo-rows:not([hidden]) .vireo-row').length === 6);
     assert.deepEqual((await run(panels))[1], [3, 116, 514, 'true']);
 
-    game.name = '<img src=x onerror="window.pwned=1">\u202e' + 'A'.repeat(10240);
-    await until((h) => document.querySelector('.vireo-title').textContent === h, game.name);
+    const hostile = '<img src=x onerror="window.pwned=1">\u202e' + 'A'.repeat(10240);
+    setGame(hostile, 'q3dm6');
+    await until((h) => document.querySelector('.vireo-title').textContent === h, hostile);
     assert.deepEqual(await run(() => [window.pwned, document.querySelectorAll('img').length]), [null, 0]);
     assert.deepEqual((await run(panels)).map((p) => p[2]), [514, 514, 514]);
     assert.deepEqual(await run(() => window.seen.sort()), page === '/strict' ? baseline : []);
