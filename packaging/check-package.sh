@@ -50,10 +50,11 @@ depends_cover_needed() { # $1: .deb, $2: the binary's path inside it
     local depends
     depends=$(dpkg-deb --field "$1" Depends | tr ',|' '\n' | awk '{ print $1 }')
     for library in $(objdump -p "$unpacked$2" | awk '$1 == "NEEDED" { print $2 }'); do
-        path=$(ldconfig -p | awk -v l="$library" '$1 == l && /x86-64|x86_64/ { print $NF; exit }')
-        [ -n "$path" ] || path=$(ldconfig -p | awk -v l="$library" '$1 == l { print $NF; exit }')
-        owner=$(dpkg -S "$(realpath "$path")" 2>/dev/null | head -n 1 | cut -d: -f1)
-        [ -n "$owner" ] || owner=$(dpkg -S "$path" 2>/dev/null | head -n 1 | cut -d: -f1)
+        # (awk reads all its input: a reader that stops early would end the writer with SIGPIPE.)
+        path=$(ldconfig -p | awk -v l="$library" '$1 == l && !found { print $NF; found = 1 }')
+        # The file as the linker finds it, or as dpkg registered it (merged /usr has both).
+        owner=$( (dpkg -S "$(realpath "$path")" || dpkg -S "$path") 2>/dev/null |
+            awk -F: 'NR == 1 { print $1 }')
         grep -qx "$owner" <<<"$depends" || missing+=("$library ($owner)")
     done
     if [ ${#missing[@]} -gt 0 ]; then
