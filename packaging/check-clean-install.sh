@@ -34,6 +34,7 @@ tarball="${TAMARIN_ROOT_CACHE:-/var/cache/tamarin-ci}/bookworm-minbase.tar"
 if [ -s "$tarball" ]; then
     mkdir -p "$root"
     tar -C "$root" -xf "$tarball"
+    chmod 755 "$root"  # as an installed system's / is, for the services' own users
 else
     debootstrap --variant=minbase bookworm "$root" "$mirror" >"$scratch/debootstrap.log"
 fi
@@ -94,6 +95,8 @@ done
 cp "$examples/vireo-gateway-locations.conf" "$root/etc/nginx/snippets/"
 cp "$examples/vireo-gateway.conf" "$root/etc/nginx/sites-available/"
 ln -s ../sites-available/vireo-gateway.conf "$root/etc/nginx/sites-enabled/vireo-gateway.conf"
+# (A minimal system has no /etc/ssl/private yet: the certificate's owner makes it.)
+mkdir -p "$root/etc/ssl/certs" "$root/etc/ssl/private"
 openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=status.example.org \
     -keyout "$root/etc/ssl/private/status.example.org.key" \
     -out "$root/etc/ssl/certs/status.example.org.pem" 2>/dev/null
@@ -115,7 +118,7 @@ site() { # $1: path; the status code and the cache's word for it, through the si
 }
 query="/status.json?game=q3&host=127.0.0.1&port=27960"
 for _ in $(seq 50); do [ "$(site /healthz)" = "200 " ] && break; sleep 0.2; done
-[ "$(site "$query")" = "200 MISS" ] || { cat "$scratch/gateway.log"; echo "FAIL: first status: $(site "$query")"; exit 1; }
+[ "$(site "$query")" = "200 MISS" ] || { cat "$scratch/gateway.log" "$root/var/log/nginx/error.log"; echo "FAIL: first status: $(site "$query")"; exit 1; }
 [ "$(site "$query")" = "200 HIT" ] || { echo "FAIL: second status not a HIT"; exit 1; }
 [ "$(site /metrics)" = "404 " ] || { echo "FAIL: /metrics: $(site /metrics)"; exit 1; }
 echo "-- through it: /status.json a MISS, then a HIT; /metrics 404"
