@@ -1,5 +1,6 @@
 #include "gateway/gatewayoptions.h"
 
+#include "common/refresh.h"
 #include "serverquery/gametypes.h"
 
 #include <QCommandLineParser>
@@ -145,7 +146,8 @@ Problem applyOption(GatewayOptions& o, const QString& name, const QString& value
     if (name == QLatin1String("rate"))
         return setRate(o, value);
     if (name == QLatin1String("min-refresh"))
-        return setWhole(o.cache.minRefreshSeconds, name, value, 1, 86400);
+        return setWhole(o.cache.minRefreshSeconds, name, value, refresh::kMinRefreshMs / 1000,
+                        86400);
     if (name == QLatin1String("cache-size"))
         return setWhole(o.cache.capacity, name, value, 1, 1000000);
     if (name == QLatin1String("burst"))
