@@ -4,9 +4,10 @@
 
 #include <QPromise>
 #include <QUrl>
-#include <atomic>
 #include <cstring>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <system_error>
 #include <thread>
 
@@ -16,11 +17,29 @@ namespace {
 
 using AddressList = std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)>;
 
-// Lookups still running, abandoned ones included. A name server that never answers keeps each one
-// for its whole timeout while refreshes go on asking; past this many, a query waits for its own
-// deadline instead of starting yet another thread.
-constexpr int kMostLookupsAtOnce = 8;
-std::atomic<int> lookupsRunning{0};
+// Lookups still running, abandoned ones included, one per name and port: asking again for a name
+// whose lookup still runs joins it, so a name server that never answers holds one thread per
+// name, however often refreshes ask, and names it does not serve are looked up beside it.
+// Past this many names at once, a query waits for its own deadline instead.
+constexpr int kMostNamesAtOnce = 64;
+
+struct RunningLookups {
+    std::mutex mutex;
+    std::map<std::pair<QByteArray, quint16>, QFuture<std::optional<Endpoint>>> byName;
+};
+
+RunningLookups& runningLookups() {
+    // Never destroyed: a detached lookup may end after the program has begun to exit.
+    static auto* running = new RunningLookups;
+    return *running;
+}
+
+Resolver& resolverInUse() {
+    static Resolver resolver = [](const QByteArray& name, quint16 port) {
+        return resolveName(name, port);
+    };
+    return resolver;
+}
 
 // IPv4 first: a game server's name usually points at one, and many listen only there.
 const addrinfo* preferredAddress(const addrinfo* list) {
@@ -68,28 +87,44 @@ std::optional<Endpoint> numericEndpoint(const QString& host, quint16 port) {
     return resolve(host.toUtf8(), port, AI_NUMERICHOST);
 }
 
+std::optional<Endpoint> resolveName(const QByteArray& name, quint16 port) {
+    return resolve(name, port, 0);
+}
+
+void setResolverForTesting(Resolver resolver) {
+    resolverInUse() = std::move(resolver);
+}
+
 QFuture<std::optional<Endpoint>> lookUpEndpoint(const QString& host, quint16 port) {
+    // International names go to the resolver in their ASCII form.
+    const std::pair key{QUrl::toAce(host), port};
+    RunningLookups& running = runningLookups();
+    const std::lock_guard lock(running.mutex);
+    if (const auto joined = running.byName.find(key); joined != running.byName.end()) {
+        return joined->second;
+    }
     QPromise<std::optional<Endpoint>> promise;
     QFuture<std::optional<Endpoint>> future = promise.future();
     promise.start();
-    if (lookupsRunning.fetch_add(1) >= kMostLookupsAtOnce) {
-        lookupsRunning.fetch_sub(1);
+    if (int(running.byName.size()) >= kMostNamesAtOnce) {
         promise.finish();  // without a result
         return future;
     }
-    // International names go to the resolver in their ASCII form.
-    auto lookUp = [promise = std::move(promise), name = QUrl::toAce(host), port]() mutable {
-        promise.addResult(resolve(name, port, 0));
+    auto lookUp = [promise = std::move(promise), key, resolver = resolverInUse()]() mutable {
+        const std::optional<Endpoint> found = resolver(key.first, key.second);
+        RunningLookups& running = runningLookups();
+        const std::lock_guard lock(running.mutex);
+        running.byName.erase(key);
+        promise.addResult(found);
         promise.finish();
-        lookupsRunning.fetch_sub(1);
     };
     try {
         // Detached: a slow name server must never hold up the window's closing.
         std::thread(std::move(lookUp)).detach();
+        running.byName.emplace(key, future);
     } catch (const std::system_error&) {
         // No thread to be had: the promise went with the lambda, so the future ends without a
         // result.
-        lookupsRunning.fetch_sub(1);
     }
     return future;
 }

@@ -13,11 +13,12 @@ namespace tamarin {
 namespace {
 
 constexpr int kDefaultTimeoutMs = 1500;
-// A busy server answers only so many status requests a second from one address, and a lossy
-// network drops some: each request goes out again, at a third and at two thirds of the timeout,
-// until a reply moves the query on. Replies to any copy of a request are as good as each other.
-constexpr int kResendsPerRequest = 2;
-constexpr int kResendDivisor = kResendsPerRequest + 1;
+// A lossy network drops a datagram now and then, and a busy server answers only so many status
+// requests a second from one address. One rule for both: a request that has no answer after half
+// the timeout, a wait far longer than any round trip, goes out once more; that happens once per
+// query, whichever request it is. So a silent server receives two datagrams per query, and a
+// server that limits its rate is not pushed over its limit. Replies to either copy do as well.
+constexpr int kResendDivisor = 2;
 // Datagrams read in one go before the event loop gets a turn; the rest wait for the next one.
 constexpr int kDatagramsPerWakeUp = 64;
 
@@ -49,6 +50,7 @@ struct ServerQuery::Private {
     void onLookedUp();
     void openSocket(const Endpoint& server);
     bool send(const QByteArray& request);
+    Trouble sendDatagram(const QByteArray& datagram);
     void resend();
     void readDatagrams();
     bool endOnTrouble(Trouble trouble);
@@ -73,7 +75,7 @@ struct ServerQuery::Private {
     QTimer deadline;
     QTimer resendTimer;
     QByteArray lastRequest;
-    int resendsLeft = 0;
+    bool resendLeft = false;  // one per query, not per request
     std::unique_ptr<QueryConversation> conversation;
 };
 
@@ -89,6 +91,7 @@ auto ServerQuery::Private::ifCurrent(Callback callback) {
 ServerQuery::ServerQuery(QObject* parent) : QObject(parent), d_(std::make_unique<Private>(this)) {
     d_->deadline.setSingleShot(true);
     connect(&d_->deadline, &QTimer::timeout, this, [this] { d_->onDeadline(); });
+    d_->resendTimer.setSingleShot(true);
     connect(&d_->resendTimer, &QTimer::timeout, this, [this] { d_->resend(); });
 }
 
@@ -172,6 +175,7 @@ void ServerQuery::Private::openSocket(const Endpoint& server) {
                      ifCurrent([this] { readDatagrams(); }));
     // A socket the system will not give leaves the query to its deadline, as silence would.
     if (socket->connectTo(server)) {
+        resendLeft = true;
         send(conversation->firstRequest());
     }
 }
@@ -182,20 +186,22 @@ bool ServerQuery::Private::send(const QByteArray& request) {
         return true;
     }
     lastRequest = request;
-    resendsLeft = kResendsPerRequest;
-    resendTimer.start(std::max(1, timeoutMs / kResendDivisor));
-    return !endOnTrouble(socket->send(request));
+    if (resendLeft) {
+        resendTimer.start(std::max(1, timeoutMs / kResendDivisor));
+    }
+    return !endOnTrouble(sendDatagram(request));
+}
+
+Trouble ServerQuery::Private::sendDatagram(const QByteArray& datagram) {
+    emit q->datagramSent();
+    return socket->send(datagram);
 }
 
 void ServerQuery::Private::resend() {
-    if (!socket || lastRequest.isEmpty() || resendsLeft <= 0) {
-        resendTimer.stop();
-        return;
+    if (socket && !lastRequest.isEmpty() && resendLeft) {
+        resendLeft = false;
+        endOnTrouble(sendDatagram(lastRequest));
     }
-    if (--resendsLeft == 0) {
-        resendTimer.stop();
-    }
-    endOnTrouble(socket->send(lastRequest));
 }
 
 // Ends the query on what the system reported about the server; true when it did.
@@ -220,6 +226,7 @@ void ServerQuery::Private::readDatagrams() {
         if (endOnTrouble(trouble) || !datagram) {
             return;
         }
+        resendTimer.stop();  // the server is there; its answer to the request is on its way
         const ConversationStep step = conversation->onDatagram(*datagram);
         if (!send(step.send)) {
             return;
@@ -253,7 +260,7 @@ void ServerQuery::Private::tearDown() {
     deadline.stop();
     resendTimer.stop();
     lastRequest.clear();
-    resendsLeft = 0;
+    resendLeft = false;
     // Both may be in the middle of emitting the signal that ended the query.
     if (lookup) {
         lookup->disconnect(q);

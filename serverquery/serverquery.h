@@ -33,6 +33,8 @@ class ServerQuery : public QObject {
 
   signals:
     void finished(const tamarin::ServerStatus& status);
+    // Every datagram sent to the server, resends included: what the network sees.
+    void datagramSent();
 
   private:
     struct Private;

@@ -6,6 +6,9 @@
 
 #include <netinet/in.h>
 
+#include <atomic>
+#include <thread>
+
 #include "serverquery/gametypes.h"
 #include "serverquery/hostlookup.h"
 #include "serverquery/queryconversation.h"
@@ -155,6 +158,7 @@ TEST_F(ServerQueryTest, UnansweredQueriesEndAtTheTimeout) {
         EXPECT_LT(elapsedMs, kTimeoutMs + 500) << c.what;
         EXPECT_FALSE(c.server.requests().isEmpty()) << c.what;
     }
+    EXPECT_EQ(silent.requests().size(), 2);  // the request, and its one resend
 }
 
 TEST_F(ServerQueryTest, ClosedPortIsRefusedAtOnce) {
@@ -241,6 +245,32 @@ TEST(HostLookupTest, NamesPreferTheirIpv4Address) {
     const auto& address = reinterpret_cast<const sockaddr_in&>(found->address);
     ASSERT_EQ(address.sin_family, AF_INET);
     EXPECT_EQ(ntohl(address.sin_addr.s_addr), INADDR_LOOPBACK);
+}
+
+TEST(HostLookupTest, AStalledNameHoldsOneLookupAndOthersAreAnsweredBesideIt) {
+    std::atomic<int> calls{0};
+    std::atomic<bool> released{false};
+    setResolverForTesting([&](const QByteArray& name, quint16 port) {
+        ++calls;
+        while (name.startsWith("stalled") && !released) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return numericEndpoint(u"127.0.0.1"_s, port);
+    });
+    QList<QFuture<std::optional<Endpoint>>> stalled;
+    for (int i = 0; i < 100; ++i) {
+        stalled << lookUpEndpoint(u"stalled-%1.example"_s.arg(i % 10), 27960);
+    }
+    QFuture<std::optional<Endpoint>> quick = lookUpEndpoint(u"quick.example"_s, 27960);
+    quick.waitForFinished();
+    EXPECT_EQ(quick.resultCount(), 1);
+    released = true;
+    for (QFuture<std::optional<Endpoint>>& future : stalled) {
+        future.waitForFinished();
+        EXPECT_EQ(future.resultCount(), 1);
+    }
+    EXPECT_EQ(calls, 11);  // one lookup per name
+    setResolverForTesting(resolveName);
 }
 
 TEST_F(ServerQueryTest, RestartReportsOnlyTheNewQuery) {
