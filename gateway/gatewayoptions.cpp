@@ -36,7 +36,9 @@ constexpr OptionInfo kOptions[] = {
     {"max-request-bytes", "N", "Size limit of a request's line and headers (default 8192)."},
     {"idle-timeout", "SECONDS", "Close a connection idle this long (default 30)."},
     {"request-timeout", "SECONDS", "Close a connection whose request takes longer (default 10)."},
-    {"query-timeout", "SECONDS", "Time a game server has to answer (default 1.5)."},
+    {"query-timeout", "SECONDS",
+     "Time a game server has to answer (default 1.5); a request unanswered after half of it "
+     "is sent once more."},
 };
 
 using Problem = std::optional<QString>;

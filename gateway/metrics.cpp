@@ -88,6 +88,10 @@ QByteArray GatewayMetrics::render() const {
     sample(out, "vireo_gateway_rate_limited_total", {}, double(rateLimited_));
     family(out, "vireo_gateway_udp_queries_total", "counter", "Status queries sent to servers.");
     sample(out, "vireo_gateway_udp_queries_total", {}, double(udpQueries_));
+    family(
+        out, "vireo_gateway_udp_datagrams_total", "counter",
+        "Datagrams sent to servers: each request of a query, and the one resend a query may make.");
+    sample(out, "vireo_gateway_udp_datagrams_total", {}, double(udpDatagrams_));
     family(out, "vireo_gateway_query_results_total", "counter", "Query outcomes.");
     for (size_t i = 0; i < kOutcomeNames.size(); ++i) {
         sample(out, "vireo_gateway_query_results_total",

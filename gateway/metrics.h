@@ -21,12 +21,14 @@ class GatewayMetrics {
     void countCoalesced() { ++coalesced_; }
     void countRateLimited() { ++rateLimited_; }
     void countUdpQuery() { ++udpQueries_; }
+    void countUdpDatagram() { ++udpDatagrams_; }
     void countQueryOutcome(QueryOutcome outcome, double seconds);
     void countDropped(Dropped reason) { ++dropped_[int(reason)]; }
     void setGauges(int cacheEntries, int openConnections);
 
     quint64 requests(Endpoint endpoint, int httpStatus) const;
     quint64 udpQueries() const { return udpQueries_; }
+    quint64 udpDatagrams() const { return udpDatagrams_; }
     QByteArray render() const;
 
   private:
@@ -41,6 +43,7 @@ class GatewayMetrics {
     quint64 coalesced_ = 0;
     quint64 rateLimited_ = 0;
     quint64 udpQueries_ = 0;
+    quint64 udpDatagrams_ = 0;
     std::array<quint64, int(QueryOutcome::Count)> outcomes_{};
     std::array<quint64, kLatencyBounds.size()> latencyBuckets_{};
     quint64 latencyCount_ = 0;

@@ -6,6 +6,35 @@ namespace tamarin::gateway {
 
 namespace {
 
+// Cut at a character, never inside a surrogate pair.
+QString cutTo(const QString& text, qsizetype length) {
+    if (text.size() <= length) {
+        return text;
+    }
+    QString cut = text.left(length);
+    if (cut.back().isHighSurrogate()) {
+        cut.chop(1);
+    }
+    return cut;
+}
+
+}  // namespace
+
+ServerStatus keptOf(ServerStatus status) {
+    status.name = cutTo(status.name, kKeptNameLength);
+    status.map = cutTo(status.map, kKeptMapLength);
+    if (status.rows.size() > kKeptRows) {
+        status.rowsLeftOut += int(status.rows.size()) - kKeptRows;
+        status.rows.resize(kKeptRows);
+    }
+    for (PlayerRow& row : status.rows) {
+        row.name = cutTo(row.name, kKeptPlayerNameLength);
+    }
+    return status;
+}
+
+namespace {
+
 QSet<QString> idsOf(const QList<ServerKey>& keys) {
     QSet<QString> ids;
     for (const ServerKey& key : keys) {

@@ -9,6 +9,7 @@
 
 #include "gateway/ratelimiter.h"
 #include "gateway/serverkey.h"
+#include "serverquery/serverstatus.h"
 
 namespace tamarin::gateway {
 
@@ -21,6 +22,16 @@ struct Refusal {
     int retryAfterSeconds = 0;  // for a client that asked too often
     ServerKey key;              // the server asked about, when the request named one
 };
+
+// What is kept of a server's answer, whatever it sent: texts cut to what a panel can show and
+// at most as many rows as the largest banner, the rest counted. However large the datagrams
+// were, a kept answer takes some 10 KiB with its JSON, plus its last banner (under 20 KiB when a
+// page asks for the largest).
+inline constexpr qsizetype kKeptNameLength = 96;
+inline constexpr qsizetype kKeptMapLength = 64;
+inline constexpr qsizetype kKeptPlayerNameLength = 32;
+inline constexpr int kKeptRows = 64;
+ServerStatus keptOf(ServerStatus status);
 
 // What the gateway may be made to do, in one home: which servers it queries (the allow-list),
 // which addresses a host name may lead it to (never into the network it runs in, unless

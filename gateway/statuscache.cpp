@@ -63,9 +63,23 @@ Snapshot* StatusCache::fresh(const ServerKey& key, const QString& id) {
     if (entry.running) {
         metrics_.countCoalesced();
     } else {
-        startQuery(entry);
+        startQueryWhenDue(entry);
     }
     return nullptr;
+}
+
+// A server whose entry was evicted and asked for again within its minimum refresh is queried
+// when that has passed; pages asking meanwhile wait for that query, as for any running one.
+void StatusCache::startQueryWhenDue(Entry& entry) {
+    const auto last = lastQueryMs_.constFind(entry.id);
+    const qint64 dueMs =
+        last == lastQueryMs_.constEnd() ? 0 : *last + qint64(settings_.minRefreshSeconds) * 1000;
+    if (nowMs() >= dueMs) {
+        startQuery(entry);
+        return;
+    }
+    entry.running = true;  // a running entry is never evicted, so the reference below stays good
+    QTimer::singleShot(dueMs - nowMs(), this, [this, &entry] { startQuery(entry); });
 }
 
 Snapshot* StatusCache::latest(const QString& id) {
@@ -104,24 +118,36 @@ void StatusCache::evictOne() {
 void StatusCache::startQuery(Entry& entry) {
     entry.running = true;
     entry.startedMs = nowMs();
+    if (lastQueryMs_.size() >= 2 * settings_.capacity) {
+        forgetOldQueryTimes();
+    }
+    lastQueryMs_.insert(entry.id, entry.startedMs);
     if (entry.key.hostIsLiteral()) {
         queryAt(entry, entry.key.host);
         return;
     }
     entry.lookup = std::make_unique<Lookup>();
     connect(entry.lookup.get(), &Lookup::finished, this, [this, &entry] { onLookedUp(entry); });
-    // A name server that does not answer must not keep pages waiting longer than a game server
-    // may; the lookup itself runs on and is forgotten.
+    // A name server that does not answer must not keep pages waiting for it as long as for a game
+    // server: it gets two thirds of the query's time; the lookup itself runs on and is forgotten.
     Lookup* lookup = entry.lookup.get();
-    QTimer::singleShot(settings_.queryTimeoutMs, lookup, [this, &entry, lookup] {
-        if (entry.lookup.get() != lookup) {
-            return;  // it answered in time and waits to be deleted
-        }
-        entry.lookup->disconnect(this);
-        entry.lookup.release()->deleteLater();
-        onFinished(entry, withState(ServerStatus::State::NotAnswering));
-    });
+    QTimer::singleShot(std::max(1, settings_.queryTimeoutMs * 2 / 3), lookup,
+                       [this, &entry, lookup] {
+                           if (entry.lookup.get() != lookup) {
+                               return;  // it answered in time and waits to be deleted
+                           }
+                           entry.lookup->disconnect(this);
+                           entry.lookup.release()->deleteLater();
+                           onFinished(entry, withState(ServerStatus::State::NotAnswering));
+                       });
     entry.lookup->setFuture(lookUpEndpoint(entry.key.host, entry.key.port));
+}
+
+// Only the servers queried within the last minimum refresh need their time: the rest may be
+// queried at once anyway. That bounds the table by the servers one interval's requests reach.
+void StatusCache::forgetOldQueryTimes() {
+    const qint64 dueBefore = nowMs() - qint64(settings_.minRefreshSeconds) * 1000;
+    lastQueryMs_.removeIf([dueBefore](const auto& it) { return it.value() <= dueBefore; });
 }
 
 void StatusCache::onLookedUp(Entry& entry) {
@@ -154,6 +180,8 @@ void StatusCache::queryAt(Entry& entry, const QString& address) {
         entry.query->setTimeoutMs(settings_.queryTimeoutMs);
         connect(entry.query.get(), &ServerQuery::finished, this,
                 [this, &entry](const ServerStatus& status) { onFinished(entry, status); });
+        connect(entry.query.get(), &ServerQuery::datagramSent, this,
+                [this] { metrics_.countUdpDatagram(); });
     }
     metrics_.countUdpQuery();
     entry.query->start(address, entry.key.port, protocolForGameType(entry.key.game));
@@ -162,7 +190,7 @@ void StatusCache::queryAt(Entry& entry, const QString& address) {
 void StatusCache::onFinished(Entry& entry, const ServerStatus& status) {
     metrics_.countQueryOutcome(outcomeOf(status.state), (nowMs() - entry.startedMs) / 1000.0);
     const QDateTime now = QDateTime::currentDateTimeUtc();
-    PublishedStatus published{entry.key, status, now, false, settings_.minRefreshSeconds};
+    PublishedStatus published{entry.key, keptOf(status), now, false, settings_.minRefreshSeconds};
     if (status.state == ServerStatus::State::Online) {
         entry.lastGood = published;
     } else if (entry.lastGood && entry.snapshot && !entry.snapshot->published.stale &&

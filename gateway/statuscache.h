@@ -65,7 +65,9 @@ class StatusCache : public QObject {
     struct Entry;
     Entry& entryFor(const ServerKey& key, const QString& id);
     void evictOne();
+    void startQueryWhenDue(Entry& entry);
     void startQuery(Entry& entry);
+    void forgetOldQueryTimes();
     void onLookedUp(Entry& entry);
     void queryAt(Entry& entry, const QString& address);
     void onFinished(Entry& entry, const ServerStatus& status);
@@ -77,6 +79,9 @@ class StatusCache : public QObject {
     GatewayMetrics& metrics_;
     QElapsedTimer clock_;
     QHash<QString, std::shared_ptr<Entry>> entries_;
+    // When each server was last queried, kept apart from the entries: a server whose entry was
+    // evicted is still queried at most once per minimum refresh, whatever the cache's size.
+    QHash<QString, qint64> lastQueryMs_;
 };
 
 }  // namespace tamarin::gateway

@@ -95,6 +95,7 @@ QByteArray statusJson(const PublishedStatus& published) {
         {QStringLiteral("players"), online ? status.players : 0},
         {QStringLiteral("maxPlayers"), online ? status.maxPlayers : 0},
         {QStringLiteral("rows"), online ? rowsJson(status.rows) : QJsonArray()},
+        {QStringLiteral("rowsLeftOut"), online ? status.rowsLeftOut : 0},
         {QStringLiteral("queriedAt"), published.queriedAt.toUTC().toString(Qt::ISODate)},
         {QStringLiteral("stale"), published.stale},
         {QStringLiteral("minRefresh"), published.minRefreshSeconds},

@@ -22,6 +22,9 @@ struct ServerStatus {
     int players = 0;
     int maxPlayers = 0;
     QList<PlayerRow> rows;
+    // Rows the server listed beyond those kept (a relay keeps a bounded number); they still
+    // count in "+N more".
+    int rowsLeftOut = 0;
 
     // A status that says nothing but its state: how every failed query ends.
     static ServerStatus withState(State state) {

@@ -89,8 +89,9 @@ StatusView describeStatus(const StatusFacts& facts, int rowsThatFit) {
     view.title = online && !facts.status.name.isEmpty() ? facts.status.name : facts.address;
     view.gameName = facts.gameName.isEmpty() ? gameDisplayName(facts.gameType) : facts.gameName;
     view.summary = summaryOf(facts, view.gameName, online);
-    const int listed = online ? int(facts.status.rows.size()) : 0;
-    const int shown = std::clamp(rowsThatFit, 0, listed);
+    const int kept = online ? int(facts.status.rows.size()) : 0;
+    const int listed = online ? kept + std::max(0, facts.status.rowsLeftOut) : 0;
+    const int shown = std::clamp(rowsThatFit, 0, kept);
     view.rows = facts.status.rows.mid(0, shown);
     view.moreRows = shown > 0 ? listed - shown : 0;
     if (view.moreRows > 0) {

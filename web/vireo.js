@@ -129,7 +129,7 @@
     const tone = answered ? reply.tone : reply || !statusPath(s) ? 'trouble' : 'dim';
     const fit = data && expanded ? rowsThatFit(heightPx) : 0;
     const rows = data ? reply.rows.slice(0, fit) : [];
-    const more = data ? reply.rows.length - fit : 0;
+    const more = data ? reply.rows.length + (reply.rowsLeftOut || 0) - fit : 0;
     return {
       title: (answered && reply.title) || address, state, tone,
       summary: (answered && reply.summary) || gameName(s.game), rows,

@@ -15,6 +15,7 @@
 
 #include "gateway/addresspolicy.h"
 #include "gateway/gatewayserver.h"
+#include "gateway/relaypolicy.h"
 #include "tests/fakeservers/fakeservers.h"
 #include "tests/support/waits.h"
 
@@ -220,6 +221,59 @@ TEST_F(GatewayTest, FailedQueryKeepsLastGoodStatusOnceAsStale) {
     EXPECT_EQ(seen, QStringList({"online named", "online stale named", "not answering"}));
 }
 
+TEST_F(GatewayTest, OneQueryPerServerPerIntervalWhateverTheCacheSize) {
+    fake::FakeQuake3Server third;
+    start({"--cache-size", "1", "--min-refresh", "2", "--allow",
+           QString("q3:127.0.0.1:%1").arg(third.port())});
+    const QString a2sPath = QString("/status.json?game=tf2&host=::ffff:127.0.0.1&port=%1");
+    const QList<QByteArray> round{
+        get(q3Path()), get(a2sPath.arg(a2s.port())),
+        get(QString("/status.json?game=q3&host=127.0.0.1&port=%1").arg(third.port()))};
+    QElapsedTimer since;
+    since.start();
+    for (int i = 0; i < 2; ++i) {  // each server evicted by the next, then asked again at once
+        for (const QByteArray& request : round) {
+            EXPECT_EQ(exchange(port, {request}).front().status, 200);
+        }
+    }
+    // The second round waited for each server's next query to be due.
+    EXPECT_GE(since.elapsed(), 1900);
+    EXPECT_EQ(q3.requests().size(), 2);
+    EXPECT_EQ(third.requests().size(), 2);
+}
+
+TEST_F(GatewayTest, ASilentServerGetsTwoDatagramsPerQueryAndTheMetricsSaySo) {
+    q3.setSilent(true);
+    start({"--query-timeout", "0.3"});
+    EXPECT_EQ(fetch(q3Path()).json()["state"], "not answering");
+    EXPECT_EQ(q3.requests().size(), 2);
+    EXPECT_EQ(server->metrics().udpQueries(), 1);
+    EXPECT_EQ(server->metrics().udpDatagrams(), 2);
+}
+
+TEST_F(GatewayTest, WhatIsKeptOfAServerIsBoundedWhateverItSends) {
+    QList<fake::Quake3Player> players;
+    for (int i = 0; i < 100; ++i) {
+        players.append({i, i, QByteArray(300, 'p')});
+    }
+    q3.setReplies({fake::quake3Reply(
+        {{"sv_hostname", QByteArray(10000, 'n')}, {"mapname", QByteArray(5000, 'm')}}, players)});
+    start();
+    const QJsonObject json = fetch(q3Path()).json();
+    EXPECT_EQ(json["name"].toString().size(), kKeptNameLength);
+    EXPECT_EQ(json["map"].toString().size(), kKeptMapLength);
+    const QJsonArray rows = json["rows"].toArray();
+    EXPECT_EQ(rows.size(), kKeptRows);
+    EXPECT_EQ(json["rowsLeftOut"], 100 - kKeptRows);
+    EXPECT_EQ(rows.first()["name"].toString().size(), kKeptPlayerNameLength);
+    const Reply banner = fetch(q3Path("banner.svg") + "&details=1&rows=64");
+    EXPECT_EQ(banner.status, 200);
+    // Some 5 KiB of JSON, and the largest banner a page may ask for (64 rows) under 20 KiB.
+    EXPECT_LT(fetch(q3Path()).body.size(), 6 * 1024);
+    EXPECT_LT(banner.body.size(), 20 * 1024);
+    EXPECT_TRUE(banner.body.contains("+36 more"));
+}
+
 TEST_F(GatewayTest, NameResolvingToLoopbackNeedsTheAddressAllowed) {
     for (const bool literalAllowed : {false, true}) {
         QStringList args{"--allow", QString("q3:localhost:%1").arg(q3.port())};
@@ -342,12 +396,31 @@ TEST(GatewayOptions, ConfigFileAndCommandLineCombine) {
 }
 
 TEST(GatewayAddressPolicy, OnlyPublicAddressesArePublic) {
-    for (const char* address : {"10.1.2.3", "172.31.0.1", "192.168.0.1", "127.0.0.1", "0.0.0.0",
-                                "169.254.1.1", "100.64.0.1", "224.0.0.1", "::1", "::", "fd00::1",
-                                "fe80::1", "ff02::1", "::ffff:10.0.0.1", "2002:c0a8:0101::1"}) {
+    for (const char* address : {"10.1.2.3",
+                                "172.31.0.1",
+                                "192.168.0.1",
+                                "127.0.0.1",
+                                "0.0.0.0",
+                                "169.254.1.1",
+                                "100.64.0.1",
+                                "224.0.0.1",
+                                "::1",
+                                "::",
+                                "fd00::1",
+                                "fe80::1",
+                                "ff02::1",
+                                "::ffff:10.0.0.1",
+                                "2002:c0a8:0101::1",
+                                "198.18.0.1",
+                                "198.19.255.255",
+                                "::ffff:0:808:808",
+                                "64:ff9b:1::808:808",
+                                "2001:0:4136:e378::1",
+                                "64:ff9b::a00:1"}) {
         EXPECT_FALSE(isPublicAddress(QHostAddress(address))) << address;
     }
-    for (const char* address : {"8.8.8.8", "100.128.0.1", "172.32.0.1", "2001:4860::8888"}) {
+    for (const char* address : {"8.8.8.8", "100.128.0.1", "172.32.0.1", "198.20.0.1",
+                                "2001:4860::8888", "64:ff9b::808:808", "2002:808:808::1"}) {
         EXPECT_TRUE(isPublicAddress(QHostAddress(address))) << address;
     }
 }
