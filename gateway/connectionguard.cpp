@@ -30,6 +30,12 @@ void ConnectionGuard::incomingConnection(qintptr descriptor) {
         ::close(int(descriptor));
         return;
     }
+    if (!admitClient(socket)) {
+        metrics_.countDropped(GatewayMetrics::Dropped::ClientLimit);
+        socket->abort();
+        delete socket;
+        return;
+    }
     // The HTTP library reads all a client sends; the buffer bound stops a fast client from
     // filling memory before the size check sees its bytes.
     socket->setReadBufferSize(qint64(limits_.maxRequestBytes) * 2 + 4096);
@@ -38,6 +44,43 @@ void ConnectionGuard::incomingConnection(qintptr descriptor) {
     connect(socket, &QObject::destroyed, this, [this, socket] { connections_.remove(socket); });
     connections_.insert(socket, Connection{socket, Phase::Idle, clock_.elapsed(), 0});
     addPendingConnection(socket);
+}
+
+// An IPv4 client by its address (mapped into IPv6 or not), an IPv6 one by its /64.
+QByteArray ConnectionGuard::clientKeyOf(const QHostAddress& peer) {
+    bool isIpv4 = false;
+    const quint32 ipv4 = peer.toIPv4Address(&isIpv4);
+    if (isIpv4) {
+        return QByteArray::number(ipv4);
+    }
+    const Q_IPV6ADDR ipv6 = peer.toIPv6Address();
+    return QByteArray(reinterpret_cast<const char*>(ipv6.c), 8);
+}
+
+// Counts the connection against its client, or refuses it when the client has all it may have:
+// one greedy client must not take the connections everyone else needs.
+bool ConnectionGuard::admitClient(QTcpSocket* socket) {
+    const QHostAddress peer = socket->peerAddress();
+    for (const QHostAddress& unlimited : limits_.unlimitedClients) {
+        if (peer.isEqual(unlimited, QHostAddress::TolerantConversion)) {
+            return true;
+        }
+    }
+    const QByteArray key = clientKeyOf(peer);
+    int& open = perClient_[key];
+    if (open >= limits_.maxConnectionsPerClient) {
+        if (open == 0) {
+            perClient_.remove(key);
+        }
+        return false;
+    }
+    ++open;
+    connect(socket, &QObject::destroyed, this, [this, key] {
+        if (--perClient_[key] <= 0) {
+            perClient_.remove(key);
+        }
+    });
+    return true;
 }
 
 void ConnectionGuard::onReadyRead(QTcpSocket* socket) {

@@ -13,6 +13,11 @@ namespace tamarin::gateway {
 
 struct ConnectionLimits {
     int maxConnections = 1024;
+    // Open connections of one client (an IPv4 address, or an IPv6 /64, which one host usually
+    // has whole). Reverse proxies in `unlimitedClients` carry many visitors and have only the
+    // overall limit.
+    int maxConnectionsPerClient = 32;
+    QList<QHostAddress> unlimitedClients;
     int maxRequestBytes = 8192;    // request line and headers (and any body) of one request
     int idleTimeoutMs = 30000;     // a connection with no request under way
     int requestTimeoutMs = 10000;  // from a request's first byte to its last
@@ -50,6 +55,9 @@ class ConnectionGuard : public QTcpServer {
         qint64 bytes = 0;
     };
 
+    static QByteArray clientKeyOf(const QHostAddress& peer);
+    bool admitClient(QTcpSocket* socket);
+
     void onReadyRead(QTcpSocket* socket);
     void refuseOversized(QTcpSocket* socket);
     void sweep();
@@ -58,6 +66,7 @@ class ConnectionGuard : public QTcpServer {
     ConnectionLimits limits_;
     GatewayMetrics& metrics_;
     QHash<QTcpSocket*, Connection> connections_;
+    QHash<QByteArray, int> perClient_;
     QTimer sweeper_;
     QElapsedTimer clock_;
 };

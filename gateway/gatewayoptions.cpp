@@ -33,6 +33,9 @@ constexpr OptionInfo kOptions[] = {
     {"trusted-proxy", "ADDRESS",
      "A reverse proxy whose X-Forwarded-For names the client for the rate limit (repeatable)."},
     {"max-connections", "N", "Open client connections at most (default 1024)."},
+    {"max-connections-per-client", "N",
+     "Open connections of one client address (IPv6: one /64) at most; trusted proxies have only "
+     "the overall limit (default 32)."},
     {"max-request-bytes", "N", "Size limit of a request's line and headers (default 8192)."},
     {"idle-timeout", "SECONDS", "Close a connection idle this long (default 30)."},
     {"request-timeout", "SECONDS", "Close a connection whose request takes longer (default 10)."},
@@ -124,6 +127,7 @@ Problem addProxy(GatewayOptions& options, const QString& value) {
                        QStringLiteral("an IP address is needed"));
     }
     options.trustedProxies.append(address);
+    options.limits.unlimitedClients.append(address);  // it speaks for many visitors
     return std::nullopt;
 }
 
@@ -156,6 +160,8 @@ Problem applyOption(GatewayOptions& o, const QString& name, const QString& value
         return setWhole(o.burst, name, value, 1, 1000000);
     if (name == QLatin1String("max-connections"))
         return setWhole(o.limits.maxConnections, name, value, 1, 1000000);
+    if (name == QLatin1String("max-connections-per-client"))
+        return setWhole(o.limits.maxConnectionsPerClient, name, value, 1, 1000000);
     if (name == QLatin1String("max-request-bytes"))
         return setWhole(o.limits.maxRequestBytes, name, value, 256, 1 << 20);
     if (name == QLatin1String("idle-timeout"))

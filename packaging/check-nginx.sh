@@ -41,7 +41,7 @@ for _ in range(50):
 sys.exit(1)
 PY
 "$gateway" --listen "127.0.0.1:$gateway_port" --allow "q3:127.0.0.1:$game_port" \
-    --min-refresh 2 >"$scratch/gateway.log" 2>&1 & pids+=($!)
+    --min-refresh 2 --trusted-proxy 127.0.0.1 >"$scratch/gateway.log" 2>&1 & pids+=($!)
 gateway_pid=$!
 wait_for "http://127.0.0.1:$gateway_port/healthz" || { cat "$scratch"/*.log >&2; exit 1; }
 

@@ -40,7 +40,8 @@ gateway_ports=()
 gateway_pids=()
 for name in a b; do
     port=$(free_port tcp)
-    "$gateway" --listen "127.0.0.1:$port" --min-refresh "$period" --rate 0 "${allow[@]}" \
+    "$gateway" --listen "127.0.0.1:$port" --min-refresh "$period" --rate 0 --trusted-proxy 127.0.0.1 \
+        "${allow[@]}" \
         >"$scratch/gateway-$name.log" 2>&1 & pids+=($!)
     gateway_pids+=($!)
     gateway_ports+=("$port")

@@ -49,6 +49,7 @@ start_fake_servers() { # $1: first port, $2: how many; returns once they answer
 }
 start_fake_servers "$game_port" 1
 taskset -c 1 "$gateway" --listen "127.0.0.1:$gateway_port" --allow "q3:127.0.0.1:$game_port" \
+    --max-connections-per-client 100000 \
     --rate 0 --max-connections 4096 --min-refresh 5 >/dev/null & pids+=($!)
 gateway_pid=$!
 (cd "$node_dir" && exec taskset -c 1 node node-peer.mjs "$node_port" "q3:127.0.0.1:$game_port") &

@@ -91,6 +91,8 @@ class GatewayTest : public ::testing::Test {
                            "127.0.0.1:0",
                            "--rate",
                            "0",
+                           "--max-connections-per-client",  // the tests stand for many clients
+                           "100000",
                            "--allow",
                            QString("q3:127.0.0.1:%1").arg(q3.port()),
                            "--allow",
@@ -272,6 +274,28 @@ TEST_F(GatewayTest, WhatIsKeptOfAServerIsBoundedWhateverItSends) {
     EXPECT_LT(fetch(q3Path()).body.size(), 6 * 1024);
     EXPECT_LT(banner.body.size(), 20 * 1024);
     EXPECT_TRUE(banner.body.contains("+36 more"));
+}
+
+TEST_F(GatewayTest, AClientAtItsConnectionCapLeavesOthersServed) {
+    start({"--max-connections-per-client", "3"});
+    std::vector<std::unique_ptr<QTcpSocket>> greedy;
+    for (int i = 0; i < 4; ++i) {
+        greedy.push_back(std::make_unique<QTcpSocket>());
+        greedy.back()->connectToHost(QHostAddress::LocalHost, port);
+    }
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return greedy.back()->state() == QAbstractSocket::UnconnectedState; }, 60000));
+    QTcpSocket other;  // another client: another loopback address
+    ASSERT_TRUE(other.bind(QHostAddress("127.0.0.2")));
+    other.connectToHost(QHostAddress::LocalHost, port);
+    other.write(get(q3Path()));
+    QByteArray received;
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return parse(received += other.readAll()).status == 200; }, 60000));
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(greedy[i]->state(), QAbstractSocket::ConnectedState);
+    }
+    EXPECT_TRUE(server->metrics().render().contains("reason=\"client_limit\"} 1"));
 }
 
 TEST_F(GatewayTest, NameResolvingToLoopbackNeedsTheAddressAllowed) {
