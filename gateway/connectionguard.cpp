@@ -129,7 +129,14 @@ bool ConnectionGuard::requestDispatched(QTcpSocket* socket) {
 
 void ConnectionGuard::answered(QTcpSocket* socket) {
     const auto it = connections_.find(socket);
-    if (it != connections_.end() && it->phase == Phase::Answering) {
+    if (it == connections_.end()) {
+        return;
+    }
+    if (socket->bytesToWrite() > limits_.maxUnsentBytes) {
+        drop(socket, GatewayMetrics::Dropped::Unread);
+        return;
+    }
+    if (it->phase == Phase::Answering) {
         it->phase = Phase::Idle;
         it->sinceMs = clock_.elapsed();
     }
@@ -145,8 +152,11 @@ void ConnectionGuard::sweep() {
             continue;
         }
         const qint64 age = now - it->sinceMs;
-        if ((it->phase == Phase::Idle && age > limits_.idleTimeoutMs) ||
-            (it->phase == Phase::Reading && age > limits_.requestTimeoutMs)) {
+        if (it->phase == Phase::Idle && socket->bytesToWrite() > 0 &&
+            age > limits_.requestTimeoutMs) {
+            doomed.append({socket, GatewayMetrics::Dropped::Unread});
+        } else if ((it->phase == Phase::Idle && age > limits_.idleTimeoutMs) ||
+                   (it->phase == Phase::Reading && age > limits_.requestTimeoutMs)) {
             doomed.append({socket, GatewayMetrics::Dropped::Timeout});
         }
         ++it;

@@ -21,6 +21,10 @@ struct ConnectionLimits {
     int maxRequestBytes = 8192;    // request line and headers (and any body) of one request
     int idleTimeoutMs = 30000;     // a connection with no request under way
     int requestTimeoutMs = 10000;  // from a request's first byte to its last
+    // Answers written and not yet taken by the client. One that asks and never reads would
+    // otherwise have its answers pile up in memory; it is cut past this, or when what it has
+    // not taken has waited longer than the request timeout.
+    qint64 maxUnsentBytes = 256 * 1024;
 };
 
 // The listening socket of the HTTP server, keeping the limits the HTTP library does not: a

@@ -13,7 +13,15 @@ class GatewayMetrics {
   public:
     enum class Endpoint { Status, Banner, Script, Style, Health, Metrics, Other, Count };
     enum class QueryOutcome { Online, NotAnswering, Refused, BadAddress, NotAllowed, Count };
-    enum class Dropped { ConnectionLimit, ClientLimit, Oversized, Timeout, Pipelined, Count };
+    enum class Dropped {
+        ConnectionLimit,
+        ClientLimit,
+        Oversized,
+        Timeout,
+        Pipelined,
+        Unread,
+        Count
+    };
 
     void countRequest(Endpoint endpoint, int httpStatus);
     void countCacheHit() { ++cacheHits_; }
