@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cstring>
 
 namespace tamarin::gateway {
 
@@ -89,6 +91,15 @@ void ConnectionGuard::onReadyRead(QTcpSocket* socket) {
         return;
     }
     if (it->phase == Phase::Idle) {
+        if (!mayStartRequest(socket)) {
+            // Read away first: the library reads next, and must find nothing, not a closed device.
+            metrics_.countDropped(GatewayMetrics::Dropped::NotHttp);
+            connections_.remove(socket);
+            socket->readAll();
+            socket->disconnectFromHost();
+            socket->deleteLater();
+            return;
+        }
         it->phase = Phase::Reading;
         it->sinceMs = clock_.elapsed();
         it->bytes = 0;
@@ -98,6 +109,18 @@ void ConnectionGuard::onReadyRead(QTcpSocket* socket) {
     if (it->bytes > limits_.maxRequestBytes) {
         refuseOversized(socket);
     }
+}
+
+// A request starts with its method, a token, or with the empty lines some clients send between
+// requests. Anything else (a TLS handshake sent to the plain port, say) is no HTTP and will never
+// become a request: closing at once beats holding the connection for the request timeout.
+bool ConnectionGuard::mayStartRequest(QTcpSocket* socket) {
+    char first = 0;
+    if (socket->peek(&first, 1) != 1) {
+        return true;
+    }
+    const auto c = static_cast<unsigned char>(first);
+    return std::isalnum(c) || (c != 0 && std::strchr("!#$%&'*+-.^_`|~\r\n", c) != nullptr);
 }
 
 void ConnectionGuard::refuseOversized(QTcpSocket* socket) {

@@ -64,6 +64,7 @@ class ConnectionGuard : public QTcpServer {
 
     void onReadyRead(QTcpSocket* socket);
     void refuseOversized(QTcpSocket* socket);
+    static bool mayStartRequest(QTcpSocket* socket);
     void sweep();
     void drop(QTcpSocket* socket, GatewayMetrics::Dropped reason);
 

@@ -8,8 +8,8 @@ constexpr std::array kEndpointNames{"status",  "banner",  "script", "style",
                                     "healthz", "metrics", "other"};
 constexpr std::array kOutcomeNames{"online", "not_answering", "refused", "bad_address",
                                    "not_allowed"};
-constexpr std::array kDroppedNames{"connection_limit", "client_limit", "oversized",
-                                   "timeout",          "pipelined",    "unread"};
+constexpr std::array kDroppedNames{"connection_limit", "client_limit", "oversized", "timeout",
+                                   "pipelined",        "unread",       "not_http"};
 
 void family(QByteArray& out, const char* name, const char* type, const char* help) {
     out += QByteArray("# HELP ") + name + ' ' + help + "\n# TYPE " + name + ' ' + type + '\n';

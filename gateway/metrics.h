@@ -20,6 +20,7 @@ class GatewayMetrics {
         Timeout,
         Pipelined,
         Unread,
+        NotHttp,
         Count
     };
 

@@ -481,8 +481,18 @@ TEST(GatewayBinary, ServesAndRefusesBadConfiguration) {
         exchange(port, {get(QString("/status.json?game=q3&host=127.0.0.1&port=%1").arg(q3.port()))})
             .front();
     EXPECT_EQ(status.json()["state"], "online");
+    // Requests it does not serve leave no line in the log; TLS on the plain port is cut at once.
+    exchange(port, QList<QByteArray>(5, get("/",
+                                            "Upgrade: websocket\r\nConnection: Upgrade\r\n"
+                                            "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
+                                            "Sec-WebSocket-Version: 13\r\n")));
+    QElapsedTimer tls;
+    tls.start();
+    EXPECT_EQ(exchange(port, {QByteArray("\x16\x03\x01\x00\x05hello", 10)}).front().status, 0);
+    EXPECT_LT(tls.elapsed(), 5000);
     gateway.terminate();
     gateway.waitForFinished();
+    EXPECT_EQ(gateway.readAllStandardError().toStdString(), "");
 }
 
 }  // namespace
