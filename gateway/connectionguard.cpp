@@ -69,14 +69,10 @@ bool ConnectionGuard::admitClient(QTcpSocket* socket) {
         }
     }
     const QByteArray key = clientKeyOf(peer);
-    int& open = perClient_[key];
-    if (open >= limits_.maxConnectionsPerClient) {
-        if (open == 0) {
-            perClient_.remove(key);
-        }
+    if (perClient_.value(key) >= limits_.maxConnectionsPerClient) {
         return false;
     }
-    ++open;
+    ++perClient_[key];
     connect(socket, &QObject::destroyed, this, [this, key] {
         if (--perClient_[key] <= 0) {
             perClient_.remove(key);
