@@ -7,7 +7,7 @@
 #include <netinet/in.h>
 
 #include <atomic>
-#include <thread>
+#include <future>
 
 #include "serverquery/gametypes.h"
 #include "serverquery/hostlookup.h"
@@ -249,11 +249,12 @@ TEST(HostLookupTest, NamesPreferTheirIpv4Address) {
 
 TEST(HostLookupTest, AStalledNameHoldsOneLookupAndOthersAreAnsweredBesideIt) {
     std::atomic<int> calls{0};
-    std::atomic<bool> released{false};
+    std::promise<void> release;
+    const std::shared_future<void> released = release.get_future().share();
     setResolverForTesting([&](const QByteArray& name, quint16 port) {
         ++calls;
-        while (name.startsWith("stalled") && !released) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (name.startsWith("stalled")) {
+            released.wait();
         }
         return numericEndpoint(u"127.0.0.1"_s, port);
     });
@@ -264,7 +265,7 @@ TEST(HostLookupTest, AStalledNameHoldsOneLookupAndOthersAreAnsweredBesideIt) {
     QFuture<std::optional<Endpoint>> quick = lookUpEndpoint(u"quick.example"_s, 27960);
     quick.waitForFinished();
     EXPECT_EQ(quick.resultCount(), 1);
-    released = true;
+    release.set_value();
     for (QFuture<std::optional<Endpoint>>& joined : stalled) {
         EXPECT_EQ(joined.results().size(), 1);  // waits for it
     }
