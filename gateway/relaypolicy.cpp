@@ -1,34 +1,19 @@
 #include "gateway/relaypolicy.h"
 
 #include "gateway/addresspolicy.h"
+#include "serverquery/servertext.h"
 
 namespace tamarin::gateway {
 
-namespace {
-
-// Cut at a character, never inside a surrogate pair.
-QString cutTo(const QString& text, qsizetype length) {
-    if (text.size() <= length) {
-        return text;
-    }
-    QString cut = text.left(length);
-    if (cut.back().isHighSurrogate()) {
-        cut.chop(1);
-    }
-    return cut;
-}
-
-}  // namespace
-
 ServerStatus keptOf(ServerStatus status) {
-    status.name = cutTo(status.name, kKeptNameLength);
-    status.map = cutTo(status.map, kKeptMapLength);
+    status.name = cutText(status.name, kKeptNameLength);
+    status.map = cutText(status.map, kKeptMapLength);
     if (status.rows.size() > kKeptRows) {
         status.rowsLeftOut += int(status.rows.size()) - kKeptRows;
         status.rows.resize(kKeptRows);
     }
     for (PlayerRow& row : status.rows) {
-        row.name = cutTo(row.name, kKeptPlayerNameLength);
+        row.name = cutText(row.name, kKeptPlayerNameLength);
     }
     return status;
 }

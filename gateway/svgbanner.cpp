@@ -5,6 +5,7 @@
 #include "common/panellook.h"
 #include "gateway/statusjson.h"
 #include "gateway/text.h"
+#include "serverquery/servertext.h"
 
 namespace tamarin::gateway {
 
@@ -63,11 +64,7 @@ QString elided(const QString& text, int widthPx, int fontPx, bool bold = false) 
     if (text.size() <= fit) {
         return text;
     }
-    QString cut = text.left(std::max(0, fit - 1));
-    if (!cut.isEmpty() && cut.back().isHighSurrogate()) {
-        cut.chop(1);
-    }
-    return cut + QChar(0x2026);
+    return cutText(text, fit - 1) + QChar(0x2026);
 }
 
 // Every text goes through cleaning and escaping here, whatever its source: the key's host and

@@ -35,9 +35,7 @@ RunningLookups& runningLookups() {
 }
 
 Resolver& resolverInUse() {
-    static Resolver resolver = [](const QByteArray& name, quint16 port) {
-        return resolveName(name, port);
-    };
+    static Resolver resolver = resolveName;
     return resolver;
 }
 

@@ -1,6 +1,7 @@
 #include "serverquery/servertext.h"
 
 #include <QStringDecoder>
+#include <algorithm>
 
 namespace tamarin {
 
@@ -26,6 +27,17 @@ QString decodeServerText(QByteArrayView bytes) {
     QString text = decodeUtf8OrLatin1(bytes);
     text.removeIf(isControl);
     return text;
+}
+
+QString cutText(const QString& text, qsizetype length) {
+    if (text.size() <= length) {
+        return text;
+    }
+    QString cut = text.left(std::max<qsizetype>(0, length));
+    if (!cut.isEmpty() && cut.back().isHighSurrogate()) {
+        cut.chop(1);
+    }
+    return cut;
 }
 
 }  // namespace tamarin

@@ -11,4 +11,7 @@ namespace tamarin {
 // because they mean nothing on a label and some servers use them as font tricks.
 QString decodeServerText(QByteArrayView bytes);
 
+// At most the first `length` code units of a text, never half a surrogate pair.
+QString cutText(const QString& text, qsizetype length);
+
 }  // namespace tamarin
