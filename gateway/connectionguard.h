@@ -1,11 +1,12 @@
 #pragma once
 
-#include <QElapsedTimer>
-#include <QHash>
-#include <QPointer>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QTimer>
+#include <QHostAddress>
+#include <QList>
+#include <array>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
 
 #include "gateway/metrics.h"
 
@@ -18,62 +19,48 @@ struct ConnectionLimits {
     // overall limit.
     int maxConnectionsPerClient = 32;
     QList<QHostAddress> unlimitedClients;
-    int maxRequestBytes = 8192;    // request line and headers (and any body) of one request
+    int maxRequestBytes = 8192;    // request line and headers, and again any body, of one request
     int idleTimeoutMs = 30000;     // a connection with no request under way
-    int requestTimeoutMs = 10000;  // from a request's first byte to its last
-    // Answers written and not yet taken by the client. One that asks and never reads would
-    // otherwise have its answers pile up in memory; it is cut past this, or when what it has
-    // not taken has waited longer than the request timeout.
-    qint64 maxUnsentBytes = 256 * 1024;
+    int requestTimeoutMs = 10000;  // from a request's first byte to its last, and for writing
+                                   // its answer: a client that does not read is cut after it
 };
 
-// The listening socket of the HTTP server, keeping the limits the HTTP library does not: a
-// connection limit, a size limit on each request, an idle timeout and a time limit on reading
-// a request, so a client that sends one byte a second cannot hold a connection for long. (A
-// request the library cannot parse makes it close that connection itself.) Each connection passes
-// through three phases: idle, reading a request, and waiting for its answer.
-class ConnectionGuard : public QTcpServer {
-    Q_OBJECT
-
+// Who may hold a connection: at most `maxConnections` in all and `maxConnectionsPerClient` for
+// one client, so one greedy client cannot take the connections everyone else needs. The HTTP
+// threads ask it on accept; a ticket holds the place until the connection closes.
+class ConnectionGuard {
   public:
-    ConnectionGuard(const ConnectionLimits& limits, GatewayMetrics& metrics,
-                    QObject* parent = nullptr);
+    using Address = std::array<std::uint8_t, 16>;  // IPv6, an IPv4 address as IPv4-mapped
 
-    int openConnections() const { return int(connections_.size()); }
-    // A whole request was read from the socket and is being answered. False when the one
-    // before it still waits for its answer: answers would leave out of order, so the caller
-    // closes such a connection.
-    bool requestDispatched(QTcpSocket* socket);
-    // Its answer is written: the connection is idle until the next request.
-    void answered(QTcpSocket* socket);
+    class Ticket {
+      public:
+        Ticket(ConnectionGuard& guard, const Address& key) : guard_(guard), key_(key) {}
+        ~Ticket() { guard_.release(key_); }
+        Ticket(const Ticket&) = delete;
+        Ticket& operator=(const Ticket&) = delete;
 
-  protected:
-    void incomingConnection(qintptr descriptor) override;
-
-  private:
-    enum class Phase { Idle, Reading, Answering };
-    struct Connection {
-        QPointer<QTcpSocket> socket;
-        Phase phase = Phase::Idle;
-        qint64 sinceMs = 0;
-        qint64 bytes = 0;
+      private:
+        ConnectionGuard& guard_;
+        Address key_;
     };
 
-    static QByteArray clientKeyOf(const QHostAddress& peer);
-    bool admitClient(QTcpSocket* socket);
+    ConnectionGuard(const ConnectionLimits& limits, GatewayMetrics& metrics);
 
-    void onReadyRead(QTcpSocket* socket);
-    void refuseOversized(QTcpSocket* socket);
-    static bool mayStartRequest(QTcpSocket* socket);
-    void sweep();
-    void drop(QTcpSocket* socket, GatewayMetrics::Dropped reason);
+    // A place for a connection from `peer`, or nothing (counted as dropped) when there is none.
+    std::unique_ptr<Ticket> admit(const Address& peer);
+    int openConnections() const;
+    const ConnectionLimits& limits() const { return limits_; }
+
+  private:
+    static Address clientKeyOf(const Address& peer);
+    void release(const Address& key);
 
     ConnectionLimits limits_;
     GatewayMetrics& metrics_;
-    QHash<QTcpSocket*, Connection> connections_;
-    QHash<QByteArray, int> perClient_;
-    QTimer sweeper_;
-    QElapsedTimer clock_;
+    std::vector<Address> unlimited_;
+    mutable std::mutex mutex_;
+    int open_ = 0;
+    std::map<Address, int> perClient_;
 };
 
 }  // namespace tamarin::gateway

@@ -1,7 +1,12 @@
 #include "gateway/gatewayserver.h"
 
-#include <QHttpServerRequest>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QTimeZone>
+#include <QUrl>
 #include <QUrlQuery>
+#include <boost/beast/http/status.hpp>
+#include <thread>
 
 // Resources of a static library are registered by hand: nothing else references them. Outside
 // any namespace, as the resource's own registration function is.
@@ -13,17 +18,42 @@ namespace tamarin::gateway {
 
 namespace {
 
-using StatusCode = QHttpServerResponder::StatusCode;
 constexpr qsizetype kMaxRememberedTargets = 4096;
 
-GatewayMetrics::Endpoint endpointOf(const QString& path) {
+GatewayMetrics::Endpoint endpointOf(const QByteArray& rawPath) {
     using E = GatewayMetrics::Endpoint;
-    static const QHash<QString, E> endpoints{
-        {QStringLiteral("/status.json"), E::Status}, {QStringLiteral("/banner.svg"), E::Banner},
-        {QStringLiteral("/vireo.js"), E::Script},    {QStringLiteral("/vireo.css"), E::Style},
-        {QStringLiteral("/healthz"), E::Health},     {QStringLiteral("/metrics"), E::Metrics},
+    static const QHash<QByteArray, E> endpoints{
+        {"/status.json", E::Status}, {"/banner.svg", E::Banner}, {"/vireo.js", E::Script},
+        {"/vireo.css", E::Style},    {"/healthz", E::Health},    {"/metrics", E::Metrics},
     };
+    const QByteArray path = rawPath.contains('%') ? QByteArray::fromPercentEncoding(rawPath) : rawPath;
     return endpoints.value(path, E::Other);
+}
+
+QByteArray statusLine(int status) {
+    const auto reason = boost::beast::http::obsolete_reason(boost::beast::http::int_to_status(unsigned(status)));
+    return "HTTP/1.1 " + QByteArray::number(status) + ' ' +
+           QByteArray(reason.data(), qsizetype(reason.size())) + "\r\n";
+}
+
+// The Date header, made once a second rather than once an answer.
+QByteArray dateHeader() {
+    static qint64 madeAt = -1;
+    static QByteArray header;
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    if (now != madeAt) {
+        madeAt = now;
+        header = "Date: " +
+                 QDateTime::fromSecsSinceEpoch(now, QTimeZone::utc())
+                     .toString(QStringLiteral("ddd, dd MMM yyyy hh:mm:ss 'GMT'"))
+                     .toLatin1() +
+                 "\r\n";
+    }
+    return header;
+}
+
+int httpThreads() {
+    return int(std::clamp(std::thread::hardware_concurrency(), 1U, 8U));
 }
 
 // Any of the listed tags matches, weak or strong (a GET may compare weakly), and so does "*".
@@ -64,107 +94,118 @@ std::optional<BannerLayout> bannerLayoutOf(const QUrlQuery& query) {
 }  // namespace
 
 GatewayServer::GatewayServer(const GatewayOptions& options, QObject* parent)
-    : QAbstractHttpServer(parent),
+    : QObject(parent),
       options_(options),
       policy_(options.allow, options.trustedProxies, options.ratePerSecond, options.burst),
-      guard_(new ConnectionGuard(options.limits, metrics_, this)),
+      guard_(options.limits, metrics_),
       cache_(new StatusCache(options.cache, policy_, metrics_, this)) {
     registerWebResources();
     script_ =
         resourceAnswer(QStringLiteral(":/web/vireo.js"), "application/javascript; charset=utf-8");
     style_ = resourceAnswer(QStringLiteral(":/web/vireo.css"), "text/css; charset=utf-8");
     connect(cache_, &StatusCache::answered, this, &GatewayServer::onAnswered);
+    // Requests arrive on the HTTP threads and are answered here, where the cache lives.
+    listener_ = std::make_unique<HttpListener>(
+        guard_, metrics_, cannedAnswers(), [this](HttpRequest request, HttpReply reply) {
+            QMetaObject::invokeMethod(
+                this, [this, request = std::move(request), reply = std::move(reply)] {
+                    handle(request, reply);
+                },
+                Qt::QueuedConnection);
+        });
 }
 
 GatewayServer::~GatewayServer() {
-    // Pages still waiting are dropped, then the connections and queries, while the metrics they
-    // count into still exist.
+    // No request arrives any more; those on their way and those still waiting are dropped
+    // while the connections they would answer, and the metrics they count into, still exist.
+    listener_->stop();
+    QCoreApplication::removePostedEvents(this);
     waiting_.clear();
     delete cache_;
-    delete guard_;
+    listener_.reset();
 }
 
 std::variant<quint16, QString> GatewayServer::start() {
     // Room for a burst of connections arriving together, so none waits on a SYN retry.
-    guard_->setListenBacklogSize(std::clamp(options_.limits.maxConnections, 128, 4096));
-    if (!guard_->listen(options_.listenAddress, options_.listenPort)) {
-        const QString why = guard_->errorString();
+    const int backlog = std::clamp(options_.limits.maxConnections, 128, 4096);
+    auto listening =
+        listener_->listen(options_.listenAddress, options_.listenPort, backlog, httpThreads());
+    if (const auto* why = std::get_if<QString>(&listening)) {
         return QStringLiteral("cannot listen on %1 port %2: %3")
             .arg(options_.listenAddress.toString())
             .arg(options_.listenPort)
-            .arg(why);
+            .arg(*why);
     }
-    bind(guard_);  // the HTTP server owns the listening socket from here on
-    return guard_->serverPort();
+    return listening;
 }
 
-bool GatewayServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
-    if (!guard_->requestDispatched(socket)) {
-        socket->abort();
-        return true;
-    }
-    QHttpServerResponder responder = makeResponder(request, socket);
+CannedAnswers GatewayServer::cannedAnswers() const {
+    const auto canned = [this](int status, const char* reason) {
+        Asked asked;
+        asked.closeAfter = true;
+        const Refusal refusal{status, QStringLiteral("bad request"), QString::fromLatin1(reason),
+                              {},     0,                            {}};
+        return render(asked, refusalAnswer(refusal), status);
+    };
+    return {canned(400, "the request cannot be read unambiguously"),
+            canned(431, "the request's headers are too large"),
+            canned(413, "the request's body is too large")};
+}
+
+void GatewayServer::handle(const HttpRequest& request, const HttpReply& reply) {
     Asked asked;
-    asked.endpoint = endpointOf(request.url().path());
-    asked.origin = request.value(QByteArrayLiteral("origin"));
-    asked.ifNoneMatch = request.value(QByteArrayLiteral("if-none-match"));
-    asked.closeAfter = request.value(QByteArrayLiteral("connection")).toLower().contains("close");
-    asked.socket = socket;
-    route(request, asked, responder);
-    return true;
+    asked.endpoint = endpointOf(request.path);
+    asked.origin = request.origin;
+    asked.ifNoneMatch = request.ifNoneMatch;
+    asked.closeAfter = !request.keepAlive;
+    asked.sayKeepAlive = request.http10 && request.keepAlive;
+    route(request, asked, reply);
 }
 
-void GatewayServer::missingHandler(const QHttpServerRequest&, QTcpSocket*) {
-    // Every request is handled in handleRequest, a 404 included.
-}
-
-void GatewayServer::route(const QHttpServerRequest& request, Asked& asked,
-                          QHttpServerResponder& responder) {
-    if (request.method() != QHttpServerRequest::Method::Get) {
+void GatewayServer::route(const HttpRequest& request, Asked& asked, const HttpReply& reply) {
+    if (!request.isGet) {
         refuse(
-            asked, responder,
+            asked, reply,
             {405, QStringLiteral("bad request"), QStringLiteral("only GET is served"), {}, 0, {}});
         return;
     }
     const bool limited = asked.endpoint != Endpoint::Health && asked.endpoint != Endpoint::Metrics;
-    const QHostAddress client = policy_.clientOf(
-        request.remoteAddress(), request.value(QByteArrayLiteral("x-forwarded-for")));
+    const QHostAddress client = policy_.clientOf(request.peer, request.forwardedFor);
     if (const auto refusal = limited ? policy_.admit(client, cache_->nowMs()) : std::nullopt) {
         metrics_.countRateLimited();
-        refuse(asked, responder, *refusal);
+        refuse(asked, reply, *refusal);
         return;
     }
     switch (asked.endpoint) {
         case Endpoint::Status:
         case Endpoint::Banner:
-            answerServer(request, asked, responder);
+            answerServer(request, asked, reply);
             return;
         case Endpoint::Script:
-            respond(asked, responder, script_);
+            respond(asked, reply, script_);
             return;
         case Endpoint::Style:
-            respond(asked, responder, style_);
+            respond(asked, reply, style_);
             return;
         case Endpoint::Health:
-            respond(asked, responder, healthAnswer());
+            respond(asked, reply, healthAnswer());
             return;
         case Endpoint::Metrics:
-            metrics_.setGauges(cache_->size(), guard_->openConnections());
-            respond(asked, responder, metricsAnswer(metrics_));
+            metrics_.setGauges(cache_->size(), guard_.openConnections());
+            respond(asked, reply, metricsAnswer(metrics_));
             return;
         default:
-            refuse(asked, responder,
+            refuse(asked, reply,
                    {404, QStringLiteral("bad request"), QStringLiteral("no such page"), {}, 0, {}});
     }
 }
 
-void GatewayServer::refuse(const Asked& asked, QHttpServerResponder& responder,
-                           const Refusal& refusal) {
-    respond(asked, responder, refusalAnswer(refusal));
+void GatewayServer::refuse(const Asked& asked, const HttpReply& reply, const Refusal& refusal) {
+    respond(asked, reply, refusalAnswer(refusal));
 }
 
-const GatewayServer::Target& GatewayServer::targetOf(const QHttpServerRequest& request) {
-    const QString raw = request.url().query(QUrl::FullyEncoded);
+const GatewayServer::Target& GatewayServer::targetOf(const QByteArray& rawQuery) {
+    const QString raw = QString::fromLatin1(rawQuery);
     if (const auto it = targets_.constFind(raw); it != targets_.constEnd()) {
         return *it;
     }
@@ -185,13 +226,13 @@ const GatewayServer::Target& GatewayServer::targetOf(const QHttpServerRequest& r
     return *targets_.insert(raw, std::move(target));
 }
 
-void GatewayServer::answerServer(const QHttpServerRequest& request, Asked& asked,
-                                 QHttpServerResponder& responder) {
-    const Target& target = targetOf(request);
+void GatewayServer::answerServer(const HttpRequest& request, Asked& asked,
+                                 const HttpReply& reply) {
+    const Target& target = targetOf(request.query);
     const bool wellFormed = std::holds_alternative<ServerKey>(target.key);
     if (wellFormed && asked.endpoint == Endpoint::Banner && !target.layout) {
         // A request that is malformed is told so before whether its server may be asked.
-        refuse(asked, responder,
+        refuse(asked, reply,
                {400,
                 QStringLiteral("bad request"),
                 QStringLiteral("details must be 0 or 1, rows a whole number"),
@@ -201,17 +242,17 @@ void GatewayServer::answerServer(const QHttpServerRequest& request, Asked& asked
         return;
     }
     if (const std::optional<Refusal> refusal = policy_.judgeTarget(target.key)) {
-        refuse(asked, responder, *refusal);
+        refuse(asked, reply, *refusal);
         return;
     }
     if (asked.endpoint == Endpoint::Banner) {
         asked.layout = *target.layout;
     }
     if (Snapshot* snapshot = cache_->fresh(std::get<ServerKey>(target.key), target.id)) {
-        respond(asked, responder, answerFrom(*snapshot, asked));
+        respond(asked, reply, answerFrom(*snapshot, asked));
         return;
     }
-    waiting_[target.id].push_back(std::make_unique<Waiting>(Waiting{asked, std::move(responder)}));
+    waiting_[target.id].push_back(std::make_unique<Waiting>(Waiting{asked, reply}));
 }
 
 void GatewayServer::onAnswered(const QString& id) {
@@ -226,10 +267,7 @@ void GatewayServer::onAnswered(const QString& id) {
         return;
     }
     for (const std::unique_ptr<Waiting>& w : waiting) {
-        // A page that hung up while waiting has nobody left to answer.
-        if (w->asked.socket && w->asked.socket->state() == QAbstractSocket::ConnectedState) {
-            respond(w->asked, w->responder, answerFrom(*snapshot, w->asked));
-        }
+        respond(w->asked, w->reply, answerFrom(*snapshot, w->asked));
     }
 }
 
@@ -239,15 +277,20 @@ Answer GatewayServer::answerFrom(Snapshot& snapshot, const Asked& asked) const {
                : statusAnswer(snapshot, cache_->nowMs());
 }
 
-void GatewayServer::respond(const Asked& asked, QHttpServerResponder& responder,
-                            const Answer& answer) {
+void GatewayServer::respond(const Asked& asked, const HttpReply& reply, const Answer& answer) {
     const bool notModified = answer.status == 200 && etagMatches(asked.ifNoneMatch, answer.etag);
     const int status = notModified ? 304 : answer.status;
-    responder.writeStatusLine(StatusCode(status));
-    // The rest goes to the socket in one piece: one copy into its buffer, not one per line.
+    metrics_.countRequest(asked.endpoint, status);
+    reply(render(asked, answer, status), asked.closeAfter);
+}
+
+// The whole answer in one piece, status line to body: one write on the connection.
+QByteArray GatewayServer::render(const Asked& asked, const Answer& answer, int status) const {
+    const bool withBody = status != 304;
     QByteArray out;
-    out.reserve(384 + (notModified ? 0 : answer.body.size()));
-    if (!notModified) {
+    out.reserve(448 + (withBody ? answer.body.size() : 0));
+    out += statusLine(status) + dateHeader();
+    if (withBody) {
         out += "Content-Type: " + answer.contentType +
                "\r\nContent-Length: " + QByteArray::number(answer.body.size()) + "\r\n";
     }
@@ -267,16 +310,13 @@ void GatewayServer::respond(const Asked& asked, QHttpServerResponder& responder,
         out += "Content-Security-Policy: default-src 'none'; style-src 'unsafe-inline'\r\n";
     }
     appendCorsHeaders(asked, out);
-    out += asked.closeAfter ? "Connection: close\r\n\r\n" : "\r\n";
-    if (!notModified) {
+    out += asked.closeAfter     ? "Connection: close\r\n\r\n"
+           : asked.sayKeepAlive ? "Connection: keep-alive\r\n\r\n"
+                                : "\r\n";
+    if (withBody) {
         out += answer.body;
     }
-    responder.socket()->write(out);
-    metrics_.countRequest(asked.endpoint, status);
-    guard_->answered(asked.socket);
-    if (asked.closeAfter) {
-        responder.socket()->disconnectFromHost();  // after what was written has gone
-    }
+    return out;
 }
 
 void GatewayServer::appendCorsHeaders(const Asked& asked, QByteArray& out) const {

@@ -1,10 +1,7 @@
 #pragma once
 
-#include <QAbstractHttpServer>
 #include <QHash>
-#include <QHttpServerResponder>
-#include <QPointer>
-#include <QSet>
+#include <QObject>
 #include <memory>
 #include <unordered_map>
 #include <variant>
@@ -13,17 +10,19 @@
 #include "gateway/answers.h"
 #include "gateway/connectionguard.h"
 #include "gateway/gatewayoptions.h"
+#include "gateway/httplistener.h"
 #include "gateway/metrics.h"
 #include "gateway/relaypolicy.h"
 #include "gateway/statuscache.h"
 
 namespace tamarin::gateway {
 
-// The gateway's HTTP side: routes each request to its answer (/status.json and /banner.svg from
-// the status cache, the browser script and stylesheet compiled in, /healthz and /metrics) after
-// the relay policy has judged it, and writes the answer. Every request gets an answer with a
-// defined status code; nothing a client sends is ever thrown or logged per request.
-class GatewayServer : public QAbstractHttpServer {
+// The gateway: routes each request the HTTP threads read to its answer (/status.json and
+// /banner.svg from the status cache, the browser script and stylesheet compiled in, /healthz and
+// /metrics) after the relay policy has judged it, on the thread the queries and the cache run
+// on, and hands the answer's bytes back. Every request gets an answer with a defined status
+// code; nothing a client sends is ever thrown or logged per request.
+class GatewayServer : public QObject {
     Q_OBJECT
 
   public:
@@ -34,10 +33,6 @@ class GatewayServer : public QAbstractHttpServer {
     std::variant<quint16, QString> start();
     const GatewayMetrics& metrics() const { return metrics_; }
 
-  protected:
-    bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override;
-    void missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) override;
-
   private:
     using Endpoint = GatewayMetrics::Endpoint;
     // What a request asked, kept while it waits for its server's query.
@@ -46,12 +41,12 @@ class GatewayServer : public QAbstractHttpServer {
         QByteArray origin;
         QByteArray ifNoneMatch;
         BannerLayout layout;
-        bool closeAfter = false;  // the client asked for "Connection: close"
-        QPointer<QTcpSocket> socket;
+        bool closeAfter = false;      // the client asked for "Connection: close", or HTTP/1.0
+        bool sayKeepAlive = false;    // an HTTP/1.0 client asked to keep the connection
     };
     struct Waiting {
         Asked asked;
-        QHttpServerResponder responder;
+        HttpReply reply;
     };
     // A status or banner query string, parsed.
     struct Target {
@@ -59,21 +54,24 @@ class GatewayServer : public QAbstractHttpServer {
         QString id;  // of the key, when there is one
         std::optional<BannerLayout> layout;
     };
-    const Target& targetOf(const QHttpServerRequest& request);
-    void route(const QHttpServerRequest& request, Asked& asked, QHttpServerResponder& responder);
-    void answerServer(const QHttpServerRequest& request, Asked& asked,
-                      QHttpServerResponder& responder);
+    void handle(const HttpRequest& request, const HttpReply& reply);
+    const Target& targetOf(const QByteArray& rawQuery);
+    void route(const HttpRequest& request, Asked& asked, const HttpReply& reply);
+    void answerServer(const HttpRequest& request, Asked& asked, const HttpReply& reply);
     void onAnswered(const QString& id);
     Answer answerFrom(Snapshot& snapshot, const Asked& asked) const;
-    void refuse(const Asked& asked, QHttpServerResponder& responder, const Refusal& refusal);
-    void respond(const Asked& asked, QHttpServerResponder& responder, const Answer& answer);
+    void refuse(const Asked& asked, const HttpReply& reply, const Refusal& refusal);
+    void respond(const Asked& asked, const HttpReply& reply, const Answer& answer);
+    QByteArray render(const Asked& asked, const Answer& answer, int status) const;
+    CannedAnswers cannedAnswers() const;
     void appendCorsHeaders(const Asked& asked, QByteArray& out) const;
 
     GatewayOptions options_;
     GatewayMetrics metrics_;
     RelayPolicy policy_;
-    ConnectionGuard* guard_;
+    ConnectionGuard guard_;
     StatusCache* cache_;
+    std::unique_ptr<HttpListener> listener_;
     QHash<QString, Target> targets_;
     Answer script_;
     Answer style_;

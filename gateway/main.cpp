@@ -1,5 +1,4 @@
 #include <QCoreApplication>
-#include <QLoggingCategory>
 #include <cstdio>
 
 #include "gateway/gatewayoptions.h"
@@ -12,9 +11,6 @@ int main(int argc, char** argv) {
     // wake-up (about 15% more requests a second at 512 connections on bench/gateway's setup).
     qputenv("QT_NO_GLIB", "1");
     QCoreApplication app(argc, argv);
-    // The HTTP library warns about requests it will not serve (an Upgrade: websocket, say): a
-    // line per request that any client can make would flood the log. QT_LOGGING_RULES still wins.
-    QLoggingCategory::setFilterRules(QStringLiteral("qt.httpserver.warning=false"));
     QCoreApplication::setApplicationName(QStringLiteral("vireo-gateway"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TAMARIN_VERSION));
 

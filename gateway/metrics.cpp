@@ -9,7 +9,7 @@ constexpr std::array kEndpointNames{"status",  "banner",  "script", "style",
 constexpr std::array kOutcomeNames{"online", "not_answering", "refused", "bad_address",
                                    "not_allowed"};
 constexpr std::array kDroppedNames{"connection_limit", "client_limit", "oversized", "timeout",
-                                   "pipelined",        "unread",       "not_http"};
+                                   "unread",           "not_http",     "malformed"};
 
 void family(QByteArray& out, const char* name, const char* type, const char* help) {
     out += QByteArray("# HELP ") + name + ' ' + help + "\n# TYPE " + name + ' ' + type + '\n';
@@ -35,11 +35,11 @@ int GatewayMetrics::codeIndex(int httpStatus) {
 }
 
 void GatewayMetrics::countRequest(Endpoint endpoint, int httpStatus) {
-    ++requests_[int(endpoint)][codeIndex(httpStatus)];
+    requests_[int(endpoint)][codeIndex(httpStatus)].fetch_add(1, kRelaxed);
 }
 
 quint64 GatewayMetrics::requests(Endpoint endpoint, int httpStatus) const {
-    return requests_[int(endpoint)][codeIndex(httpStatus)];
+    return requests_[int(endpoint)][codeIndex(httpStatus)].load(kRelaxed);
 }
 
 void GatewayMetrics::countQueryOutcome(QueryOutcome outcome, double seconds) {

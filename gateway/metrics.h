@@ -2,13 +2,15 @@
 
 #include <QByteArray>
 #include <array>
+#include <atomic>
 
 #include "serverquery/serverstatus.h"
 
 namespace tamarin::gateway {
 
-// The gateway's counters, rendered in the Prometheus text format. Plain counters on the one
-// thread the gateway runs on: counting costs an increment, never a lock or an allocation.
+// The gateway's counters, rendered in the Prometheus text format. Requests and dropped
+// connections are counted by the HTTP threads too, so those counters are atomic (a relaxed
+// increment: no lock, no allocation); the rest belong to the thread the queries run on.
 class GatewayMetrics {
   public:
     enum class Endpoint { Status, Banner, Script, Style, Health, Metrics, Other, Count };
@@ -18,9 +20,9 @@ class GatewayMetrics {
         ClientLimit,
         Oversized,
         Timeout,
-        Pipelined,
         Unread,
         NotHttp,
+        Malformed,
         Count
     };
 
@@ -32,7 +34,7 @@ class GatewayMetrics {
     void countUdpQuery() { ++udpQueries_; }
     void countUdpDatagram() { ++udpDatagrams_; }
     void countQueryOutcome(QueryOutcome outcome, double seconds);
-    void countDropped(Dropped reason) { ++dropped_[int(reason)]; }
+    void countDropped(Dropped reason) { dropped_[int(reason)].fetch_add(1, kRelaxed); }
     void setGauges(int cacheEntries, int openConnections);
 
     quint64 requests(Endpoint endpoint, int httpStatus) const;
@@ -41,12 +43,14 @@ class GatewayMetrics {
     QByteArray render() const;
 
   private:
-    static constexpr std::array kStatusCodes{200, 304, 400, 403, 404, 405, 429, 500};
+    static constexpr std::array kStatusCodes{200, 304, 400, 403, 404, 405, 413, 429, 431, 500};
     static constexpr std::array kLatencyBounds{0.005, 0.01, 0.025, 0.05, 0.1,
                                                0.25,  0.5,  1.0,   2.5,  5.0};
     static int codeIndex(int httpStatus);
+    static constexpr auto kRelaxed = std::memory_order_relaxed;
 
-    std::array<std::array<quint64, kStatusCodes.size() + 1>, int(Endpoint::Count)> requests_{};
+    std::array<std::array<std::atomic<quint64>, kStatusCodes.size() + 1>, int(Endpoint::Count)>
+        requests_{};
     quint64 cacheHits_ = 0;
     quint64 cacheMisses_ = 0;
     quint64 coalesced_ = 0;
@@ -57,7 +61,7 @@ class GatewayMetrics {
     std::array<quint64, kLatencyBounds.size()> latencyBuckets_{};
     quint64 latencyCount_ = 0;
     double latencySum_ = 0;
-    std::array<quint64, int(Dropped::Count)> dropped_{};
+    std::array<std::atomic<quint64>, int(Dropped::Count)> dropped_{};
     int cacheEntries_ = 0;
     int openConnections_ = 0;
 };

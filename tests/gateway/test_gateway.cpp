@@ -155,7 +155,8 @@ TEST_F(GatewayTest, RefusesBadRequestsWithTheirState) {
         {get("/status.json?game=q3&host=127.0.0.2&port=27960"), 403, "not allowed"},
         {get("/banner.svg?game=q3&host=127.0.0.1&port=27960&details=2"), 400, "bad request"},
         {get("/nothing"), 404, "bad request"},
-        {"POST /status.json HTTP/1.1\r\nContent-Length: 0\r\n\r\n", 405, "bad request"},
+        {"POST /status.json HTTP/1.1\r\nHost: g\r\nContent-Length: 0\r\n\r\n", 405,
+         "bad request"},
     };
     for (const auto& c : cases) {
         const Reply reply = exchange(port, {c.request}).front();
@@ -354,6 +355,43 @@ TEST_F(GatewayTest, HostileClientsAreClosedAndOthersServedAtOnce) {
         EXPECT_TRUE(server->metrics().render().contains(reason)) << reason;
     }
     EXPECT_EQ(fetch("/healthz").status, 200);
+}
+
+// Requests two readers could frame differently are refused and the connection closed, so a
+// request hidden behind one is never answered; HTTP/1.0 without keep-alive is closed after one.
+TEST_F(GatewayTest, AmbiguousRequestsAreRefusedAndClosed) {
+    start();
+    const QByteArray hidden = get("/metrics");
+    const QByteArray length = QByteArray::number(hidden.size());
+    const struct {
+        QByteArray bytes;
+        int answers;
+        int status;
+    } cases[] = {
+        {"POST / HTTP/1.1\r\nHost: g\r\nContent-Length: 5\r\nTransfer-Encoding: chunked\r\n\r\n"
+         "0\r\n\r\n" + hidden, 1, 400},
+        {"GET / HTTP/1.1\r\nHost: g\r\nContent-Length: 0\r\nContent-Length: " + length +
+             "\r\n\r\n" + hidden, 1, 400},
+        {"GET /healthz HTTP/1.1\r\n\r\n" + hidden, 1, 400},
+        {"GET /healthz HTTP/1.1\r\nHost : g\r\n\r\n" + hidden, 1, 400},
+        {"GET /healthz HTTP/1.0\r\n\r\n" + hidden, 1, 200},
+        {"GET /healthz HTTP/1.0\r\nConnection: keep-alive\r\n\r\n" + hidden, 2, 200},
+    };
+    for (const auto& c : cases) {
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, port);
+        socket.write(c.bytes);
+        QByteArray received;
+        const bool closed = QTest::qWaitFor(
+            [&] {
+                received += socket.readAll();
+                return socket.state() == QAbstractSocket::UnconnectedState;
+            },
+            c.answers == 1 ? 5000 : 1000);
+        EXPECT_EQ(closed, c.answers == 1) << c.bytes.constData();
+        EXPECT_EQ(received.count("HTTP/1.1 "), c.answers) << received.constData();
+        EXPECT_EQ(parse(received).status, c.status) << c.bytes.constData();
+    }
 }
 
 TEST_F(GatewayTest, RateLimitAnswersBusyWithRetryAfter) {
