@@ -36,9 +36,11 @@ constexpr OptionInfo kOptions[] = {
     {"max-connections-per-client", "N",
      "Open connections of one client address (IPv6: one /64) at most; trusted proxies have only "
      "the overall limit (default 32)."},
-    {"max-request-bytes", "N", "Size limit of a request's line and headers (default 8192)."},
+    {"max-request-bytes", "N",
+     "Size limit of a request's line and headers, and of its body (default 8192)."},
     {"idle-timeout", "SECONDS", "Close a connection idle this long (default 30)."},
-    {"request-timeout", "SECONDS", "Close a connection whose request takes longer (default 10)."},
+    {"request-timeout", "SECONDS",
+     "Close a connection whose request, or the writing of its answer, takes longer (default 10)."},
     {"query-timeout", "SECONDS",
      "Time a game server has to answer (default 1.5); a request unanswered after half of it "
      "is sent once more."},
