@@ -38,7 +38,7 @@ Answer refusalAnswer(const Refusal& refusal) {
     return answer;
 }
 
-Answer statusAnswer(Snapshot& snapshot, qint64 nowMs) {
+Answer statusAnswer(const Snapshot& snapshot, qint64 nowMs) {
     return {snapshot.httpStatus, kJson, snapshot.body, snapshot.etag,
             cacheControlUntil(snapshot, nowMs)};
 }

@@ -25,7 +25,7 @@ struct Answer {
 Answer refusalAnswer(const Refusal& refusal);
 // A server's latest status as /status.json, or as /banner.svg drawn for `layout` (the drawing is
 // kept in the snapshot for the next page that asks the same), cacheable until it goes stale.
-Answer statusAnswer(Snapshot& snapshot, qint64 nowMs);
+Answer statusAnswer(const Snapshot& snapshot, qint64 nowMs);
 Answer bannerAnswer(Snapshot& snapshot, const BannerLayout& layout, qint64 nowMs);
 // A file compiled into the gateway (the web panel's script and stylesheet).
 Answer resourceAnswer(const QString& resource, const QByteArray& contentType);

@@ -38,7 +38,8 @@ ConnectionGuard::Address ConnectionGuard::clientKeyOf(const Address& peer) {
 }
 
 std::unique_ptr<ConnectionGuard::Ticket> ConnectionGuard::admit(const Address& peer) {
-    const bool unlimited = std::find(unlimited_.begin(), unlimited_.end(), peer) != unlimited_.end();
+    const bool unlimited =
+        std::find(unlimited_.begin(), unlimited_.end(), peer) != unlimited_.end();
     const Address key = unlimited ? Address{} : clientKeyOf(peer);
     const std::lock_guard lock(mutex_);
     if (open_ >= limits_.maxConnections) {

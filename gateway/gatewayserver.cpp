@@ -1,12 +1,12 @@
 #include "gateway/gatewayserver.h"
 
+#include <sched.h>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QTimeZone>
 #include <QUrl>
 #include <QUrlQuery>
 #include <boost/beast/http/status.hpp>
-#include <thread>
 
 // Resources of a static library are registered by hand: nothing else references them. Outside
 // any namespace, as the resource's own registration function is.
@@ -26,20 +26,22 @@ GatewayMetrics::Endpoint endpointOf(const QByteArray& rawPath) {
         {"/status.json", E::Status}, {"/banner.svg", E::Banner}, {"/vireo.js", E::Script},
         {"/vireo.css", E::Style},    {"/healthz", E::Health},    {"/metrics", E::Metrics},
     };
-    const QByteArray path = rawPath.contains('%') ? QByteArray::fromPercentEncoding(rawPath) : rawPath;
+    const QByteArray path =
+        rawPath.contains('%') ? QByteArray::fromPercentEncoding(rawPath) : rawPath;
     return endpoints.value(path, E::Other);
 }
 
 QByteArray statusLine(int status) {
-    const auto reason = boost::beast::http::obsolete_reason(boost::beast::http::int_to_status(unsigned(status)));
+    const auto reason =
+        boost::beast::http::obsolete_reason(boost::beast::http::int_to_status(unsigned(status)));
     return "HTTP/1.1 " + QByteArray::number(status) + ' ' +
            QByteArray(reason.data(), qsizetype(reason.size())) + "\r\n";
 }
 
-// The Date header, made once a second rather than once an answer.
+// The Date header, made once a second rather than once an answer, by each thread for itself.
 QByteArray dateHeader() {
-    static qint64 madeAt = -1;
-    static QByteArray header;
+    thread_local qint64 madeAt = -1;
+    thread_local QByteArray header;
     const qint64 now = QDateTime::currentSecsSinceEpoch();
     if (now != madeAt) {
         madeAt = now;
@@ -52,8 +54,11 @@ QByteArray dateHeader() {
     return header;
 }
 
+// A thread per core this process may run on (an operator's taskset or CPU quota included).
 int httpThreads() {
-    return int(std::clamp(std::thread::hardware_concurrency(), 1U, 8U));
+    cpu_set_t cpus;
+    const int usable = sched_getaffinity(0, sizeof cpus, &cpus) == 0 ? CPU_COUNT(&cpus) : 1;
+    return std::clamp(usable, 1, 8);
 }
 
 // Any of the listed tags matches, weak or strong (a GET may compare weakly), and so does "*".
@@ -103,12 +108,17 @@ GatewayServer::GatewayServer(const GatewayOptions& options, QObject* parent)
     script_ =
         resourceAnswer(QStringLiteral(":/web/vireo.js"), "application/javascript; charset=utf-8");
     style_ = resourceAnswer(QStringLiteral(":/web/vireo.css"), "text/css; charset=utf-8");
+    health_ = healthAnswer();
     connect(cache_, &StatusCache::answered, this, &GatewayServer::onAnswered);
     // Requests arrive on the HTTP threads and are answered here, where the cache lives.
     listener_ = std::make_unique<HttpListener>(
         guard_, metrics_, cannedAnswers(), [this](HttpRequest request, HttpReply reply) {
+            if (answerAtOnce(request, reply)) {
+                return;
+            }
             QMetaObject::invokeMethod(
-                this, [this, request = std::move(request), reply = std::move(reply)] {
+                this,
+                [this, request = std::move(request), reply = std::move(reply)] {
                     handle(request, reply);
                 },
                 Qt::QueuedConnection);
@@ -143,8 +153,8 @@ CannedAnswers GatewayServer::cannedAnswers() const {
     const auto canned = [this](int status, const char* reason) {
         Asked asked;
         asked.closeAfter = true;
-        const Refusal refusal{status, QStringLiteral("bad request"), QString::fromLatin1(reason),
-                              {},     0,                            {}};
+        const Refusal refusal{
+            status, QStringLiteral("bad request"), QString::fromLatin1(reason), {}, 0, {}};
         return render(asked, refusalAnswer(refusal), status);
     };
     return {canned(400, "the request cannot be read unambiguously"),
@@ -152,13 +162,98 @@ CannedAnswers GatewayServer::cannedAnswers() const {
             canned(413, "the request's body is too large")};
 }
 
-void GatewayServer::handle(const HttpRequest& request, const HttpReply& reply) {
+GatewayServer::Asked GatewayServer::askedOf(const HttpRequest& request) {
     Asked asked;
     asked.endpoint = endpointOf(request.path);
     asked.origin = request.origin;
     asked.ifNoneMatch = request.ifNoneMatch;
     asked.closeAfter = !request.keepAlive;
     asked.sayKeepAlive = request.http10 && request.keepAlive;
+    return asked;
+}
+
+// On an HTTP thread: what needs neither the cache's thread nor a query (the compiled-in files,
+// the health check, a fresh status) is answered here. False: the cache's thread must answer.
+bool GatewayServer::answerAtOnce(const HttpRequest& request, const HttpReply& reply) {
+    if (!request.isGet) {
+        return false;
+    }
+    Asked asked = askedOf(request);
+    const Answer* fixed = asked.endpoint == Endpoint::Script   ? &script_
+                          : asked.endpoint == Endpoint::Style  ? &style_
+                          : asked.endpoint == Endpoint::Health ? &health_
+                                                               : nullptr;
+    std::shared_ptr<const Snapshot> status;
+    if (asked.endpoint == Endpoint::Status) {
+        status = readyStatus(request.query);
+    }
+    if (!fixed && !status) {
+        return false;
+    }
+    if (asked.endpoint != Endpoint::Health) {
+        const QHostAddress client = policy_.clientOf(request.peer, request.forwardedFor);
+        if (const auto refusal = policy_.admit(client, cache_->nowMs())) {
+            metrics_.countRateLimited();
+            refuse(asked, reply, *refusal);
+            return true;
+        }
+    }
+    if (status) {
+        metrics_.countCacheHit();
+        respond(asked, reply, statusAnswer(*status, cache_->nowMs()));
+    } else {
+        respond(asked, reply, *fixed);
+    }
+    return true;
+}
+
+std::shared_ptr<const Snapshot> GatewayServer::readyStatus(const QByteArray& rawQuery) const {
+    const std::shared_lock lock(readyMutex_);
+    const auto id = ready_.ids.constFind(rawQuery);
+    if (id == ready_.ids.constEnd()) {
+        return nullptr;
+    }
+    const auto status = ready_.statuses.constFind(*id);
+    if (status == ready_.statuses.constEnd() || (*status)->freshUntilMs <= cache_->nowMs()) {
+        return nullptr;
+    }
+    return *status;
+}
+
+// Makes a status the HTTP threads may answer from until it goes stale, and the query string
+// a page asked it with.
+void GatewayServer::publishReady(const QByteArray& rawQuery, const QString& id,
+                                 const Snapshot* snapshot) {
+    if (snapshot && snapshot->httpStatus != 200) {
+        snapshot = nullptr;  // a refusal is decided afresh each time
+    }
+    {
+        const std::shared_lock lock(readyMutex_);
+        const auto known = ready_.statuses.constFind(id);
+        const bool current = snapshot ? known != ready_.statuses.constEnd() &&
+                                            (*known)->freshUntilMs == snapshot->freshUntilMs
+                                      : true;
+        if (current && (rawQuery.isEmpty() || ready_.ids.contains(rawQuery))) {
+            return;
+        }
+    }
+    const std::unique_lock lock(readyMutex_);
+    if (!rawQuery.isEmpty()) {
+        if (ready_.ids.size() >= kMaxRememberedTargets) {
+            ready_.ids.clear();
+        }
+        ready_.ids.insert(rawQuery, id);
+    }
+    if (snapshot) {
+        if (ready_.statuses.size() >= cache_->capacity()) {
+            ready_.statuses.clear();
+        }
+        ready_.statuses.insert(id, std::make_shared<const Snapshot>(*snapshot));
+    }
+}
+
+void GatewayServer::handle(const HttpRequest& request, const HttpReply& reply) {
+    Asked asked = askedOf(request);
     route(request, asked, reply);
 }
 
@@ -226,8 +321,7 @@ const GatewayServer::Target& GatewayServer::targetOf(const QByteArray& rawQuery)
     return *targets_.insert(raw, std::move(target));
 }
 
-void GatewayServer::answerServer(const HttpRequest& request, Asked& asked,
-                                 const HttpReply& reply) {
+void GatewayServer::answerServer(const HttpRequest& request, Asked& asked, const HttpReply& reply) {
     const Target& target = targetOf(request.query);
     const bool wellFormed = std::holds_alternative<ServerKey>(target.key);
     if (wellFormed && asked.endpoint == Endpoint::Banner && !target.layout) {
@@ -248,7 +342,11 @@ void GatewayServer::answerServer(const HttpRequest& request, Asked& asked,
     if (asked.endpoint == Endpoint::Banner) {
         asked.layout = *target.layout;
     }
-    if (Snapshot* snapshot = cache_->fresh(std::get<ServerKey>(target.key), target.id)) {
+    Snapshot* snapshot = cache_->fresh(std::get<ServerKey>(target.key), target.id);
+    if (asked.endpoint == Endpoint::Status) {
+        publishReady(request.query, target.id, snapshot);
+    }
+    if (snapshot) {
         respond(asked, reply, answerFrom(*snapshot, asked));
         return;
     }
@@ -266,6 +364,7 @@ void GatewayServer::onAnswered(const QString& id) {
     if (!snapshot) {
         return;
     }
+    publishReady({}, id, snapshot);
     for (const std::unique_ptr<Waiting>& w : waiting) {
         respond(w->asked, w->reply, answerFrom(*snapshot, w->asked));
     }

@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QObject>
 #include <memory>
+#include <shared_mutex>
 #include <unordered_map>
 #include <variant>
 #include <vector>
@@ -41,8 +42,8 @@ class GatewayServer : public QObject {
         QByteArray origin;
         QByteArray ifNoneMatch;
         BannerLayout layout;
-        bool closeAfter = false;      // the client asked for "Connection: close", or HTTP/1.0
-        bool sayKeepAlive = false;    // an HTTP/1.0 client asked to keep the connection
+        bool closeAfter = false;    // the client asked for "Connection: close", or HTTP/1.0
+        bool sayKeepAlive = false;  // an HTTP/1.0 client asked to keep the connection
     };
     struct Waiting {
         Asked asked;
@@ -54,6 +55,10 @@ class GatewayServer : public QObject {
         QString id;  // of the key, when there is one
         std::optional<BannerLayout> layout;
     };
+    static Asked askedOf(const HttpRequest& request);
+    bool answerAtOnce(const HttpRequest& request, const HttpReply& reply);
+    std::shared_ptr<const Snapshot> readyStatus(const QByteArray& rawQuery) const;
+    void publishReady(const QByteArray& rawQuery, const QString& id, const Snapshot* snapshot);
     void handle(const HttpRequest& request, const HttpReply& reply);
     const Target& targetOf(const QByteArray& rawQuery);
     void route(const HttpRequest& request, Asked& asked, const HttpReply& reply);
@@ -75,6 +80,16 @@ class GatewayServer : public QObject {
     QHash<QString, Target> targets_;
     Answer script_;
     Answer style_;
+    Answer health_;
+    // What the HTTP threads answer without a trip to this thread: the fresh statuses (published
+    // here after each query), found by the query strings pages have asked them with. Both tables
+    // are emptied when full, so odd queries and a long allow-list cannot grow them.
+    struct Ready {
+        QHash<QByteArray, QString> ids;
+        QHash<QString, std::shared_ptr<const Snapshot>> statuses;
+    };
+    mutable std::shared_mutex readyMutex_;
+    Ready ready_;
     struct IdHash {
         size_t operator()(const QString& id) const { return qHash(id); }
     };

@@ -1,5 +1,6 @@
 #include "gateway/httplistener.h"
 
+#include <algorithm>
 #include <boost/asio/dispatch.hpp>
 #include <boost/asio/executor_work_guard.hpp>
 #include <boost/asio/io_context.hpp>
@@ -11,10 +12,9 @@
 #include <boost/beast/core/flat_buffer.hpp>
 #include <boost/beast/core/tcp_stream.hpp>
 #include <boost/beast/http/error.hpp>
-#include <boost/beast/http/read.hpp>
 #include <boost/beast/http/parser.hpp>
+#include <boost/beast/http/read.hpp>
 #include <boost/beast/http/string_body.hpp>
-#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <optional>
@@ -39,9 +39,9 @@ constexpr std::size_t kReadChunk = 4096;
 constexpr auto kAcceptRetry = std::chrono::milliseconds(50);
 
 ConnectionGuard::Address guardAddressOf(const net::ip::address& address) {
-    const net::ip::address_v6 v6 = address.is_v4()
-                                       ? net::ip::make_address_v6(net::ip::v4_mapped, address.to_v4())
-                                       : address.to_v6();
+    const net::ip::address_v6 v6 =
+        address.is_v4() ? net::ip::make_address_v6(net::ip::v4_mapped, address.to_v4())
+                        : address.to_v6();
     const auto bytes = v6.to_bytes();
     ConnectionGuard::Address out{};
     std::copy(bytes.begin(), bytes.end(), out.begin());
@@ -119,8 +119,8 @@ struct Shared {
 // and only then waits for the next.
 class Session : public std::enable_shared_from_this<Session> {
   public:
-    Session(tcp::socket socket, const Shared& shared, std::unique_ptr<ConnectionGuard::Ticket> ticket,
-            QHostAddress peer)
+    Session(tcp::socket socket, const Shared& shared,
+            std::unique_ptr<ConnectionGuard::Ticket> ticket, QHostAddress peer)
         : stream_(std::move(socket)),
           shared_(shared),
           ticket_(std::move(ticket)),
@@ -128,7 +128,8 @@ class Session : public std::enable_shared_from_this<Session> {
           buffer_(shared.maxRequestBytes * 2 + kReadChunk) {}
 
     void start() {
-        net::dispatch(stream_.get_executor(), [self = shared_from_this()] { self->awaitRequest(); });
+        net::dispatch(stream_.get_executor(),
+                      [self = shared_from_this()] { self->awaitRequest(); });
     }
 
   private:
@@ -269,8 +270,7 @@ class Session : public std::enable_shared_from_this<Session> {
 }  // namespace
 
 struct HttpListener::Impl {
-    Impl(ConnectionGuard& guard, GatewayMetrics& metrics, CannedAnswers canned,
-         HttpHandler handler)
+    Impl(ConnectionGuard& guard, GatewayMetrics& metrics, CannedAnswers canned, HttpHandler handler)
         : shared{guard,
                  metrics,
                  std::move(canned),
@@ -333,10 +333,14 @@ std::variant<quint16, QString> HttpListener::listen(const QHostAddress& address,
     const net::ip::address ip = net::ip::make_address(address.toString().toStdString(), ec);
     const tcp::endpoint endpoint(ip, port);
     tcp::acceptor& acceptor = impl_->acceptor;
-    if (!ec) acceptor.open(endpoint.protocol(), ec);
-    if (!ec) acceptor.set_option(net::socket_base::reuse_address(true), ec);
-    if (!ec) acceptor.bind(endpoint, ec);
-    if (!ec) acceptor.listen(backlog, ec);
+    if (!ec)
+        acceptor.open(endpoint.protocol(), ec);
+    if (!ec)
+        acceptor.set_option(net::socket_base::reuse_address(true), ec);
+    if (!ec)
+        acceptor.bind(endpoint, ec);
+    if (!ec)
+        acceptor.listen(backlog, ec);
     if (ec) {
         acceptor.close(ec);
         return QString::fromStdString(ec.message());

@@ -33,9 +33,9 @@ using HttpHandler = std::function<void(HttpRequest request, HttpReply reply)>;
 
 // Answers written by the HTTP threads themselves, for requests that never reach the handler.
 struct CannedAnswers {
-    QByteArray malformed;         // 400: no unambiguous request can be read
-    QByteArray headersTooLarge;   // 431
-    QByteArray contentTooLarge;   // 413
+    QByteArray malformed;        // 400: no unambiguous request can be read
+    QByteArray headersTooLarge;  // 431
+    QByteArray contentTooLarge;  // 413
 };
 
 // The gateway's HTTP side on its own threads: Boost.Beast parses, the limits here decide who

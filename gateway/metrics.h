@@ -8,9 +8,9 @@
 
 namespace tamarin::gateway {
 
-// The gateway's counters, rendered in the Prometheus text format. Requests and dropped
-// connections are counted by the HTTP threads too, so those counters are atomic (a relaxed
-// increment: no lock, no allocation); the rest belong to the thread the queries run on.
+// The gateway's counters, rendered in the Prometheus text format. Requests, cache hits, rate
+// limits and dropped connections are counted by the HTTP threads too, so those are atomic (a
+// relaxed increment: no lock, no allocation); the rest belong to the thread the queries run on.
 class GatewayMetrics {
   public:
     enum class Endpoint { Status, Banner, Script, Style, Health, Metrics, Other, Count };
@@ -27,10 +27,10 @@ class GatewayMetrics {
     };
 
     void countRequest(Endpoint endpoint, int httpStatus);
-    void countCacheHit() { ++cacheHits_; }
+    void countCacheHit() { cacheHits_.fetch_add(1, kRelaxed); }
     void countCacheMiss() { ++cacheMisses_; }
     void countCoalesced() { ++coalesced_; }
-    void countRateLimited() { ++rateLimited_; }
+    void countRateLimited() { rateLimited_.fetch_add(1, kRelaxed); }
     void countUdpQuery() { ++udpQueries_; }
     void countUdpDatagram() { ++udpDatagrams_; }
     void countQueryOutcome(QueryOutcome outcome, double seconds);
@@ -51,10 +51,10 @@ class GatewayMetrics {
 
     std::array<std::array<std::atomic<quint64>, kStatusCodes.size() + 1>, int(Endpoint::Count)>
         requests_{};
-    quint64 cacheHits_ = 0;
+    std::atomic<quint64> cacheHits_ = 0;
     quint64 cacheMisses_ = 0;
     quint64 coalesced_ = 0;
-    quint64 rateLimited_ = 0;
+    std::atomic<quint64> rateLimited_ = 0;
     quint64 udpQueries_ = 0;
     quint64 udpDatagrams_ = 0;
     std::array<quint64, int(QueryOutcome::Count)> outcomes_{};

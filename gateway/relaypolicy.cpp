@@ -51,7 +51,10 @@ QHostAddress RelayPolicy::clientOf(const QHostAddress& peer, const QByteArray& f
 }
 
 std::optional<Refusal> RelayPolicy::admit(const QHostAddress& client, qint64 nowMs) {
-    const int wait = rateLimiter_.admit(client, nowMs);
+    const int wait = [&] {
+        const std::lock_guard lock(rateMutex_);
+        return rateLimiter_.admit(client, nowMs);
+    }();
     if (wait == 0) {
         return std::nullopt;
     }

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QSet>
 #include <QString>
+#include <mutex>
 #include <optional>
 
 #include "gateway/ratelimiter.h"
@@ -45,7 +46,7 @@ class RelayPolicy {
     const QSet<QString>& allowedIds() const { return allowedIds_; }
     // The client behind a request: its peer, or what a trusted proxy says it forwarded.
     QHostAddress clientOf(const QHostAddress& peer, const QByteArray& forwardedFor) const;
-    // Counts the request against its client's budget; a refusal when that is spent.
+    // Counts the request against its client's budget; a refusal when that is spent. Any thread.
     std::optional<Refusal> admit(const QHostAddress& client, qint64 nowMs);
     // Whether the server a request names may be queried.
     std::optional<Refusal> judgeTarget(const KeyOrError& target) const;
@@ -55,6 +56,7 @@ class RelayPolicy {
   private:
     QSet<QString> allowedIds_;
     QList<QHostAddress> trustedProxies_;
+    std::mutex rateMutex_;
     RateLimiter rateLimiter_;
 };
 

@@ -57,6 +57,7 @@ class StatusCache : public QObject {
     qint64 nowMs() const { return clock_.elapsed(); }
     int size() const { return int(entries_.size()); }
     int minRefreshSeconds() const { return settings_.minRefreshSeconds; }
+    int capacity() const { return settings_.capacity; }
 
   signals:
     void answered(const QString& id);

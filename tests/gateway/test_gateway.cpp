@@ -155,8 +155,7 @@ TEST_F(GatewayTest, RefusesBadRequestsWithTheirState) {
         {get("/status.json?game=q3&host=127.0.0.2&port=27960"), 403, "not allowed"},
         {get("/banner.svg?game=q3&host=127.0.0.1&port=27960&details=2"), 400, "bad request"},
         {get("/nothing"), 404, "bad request"},
-        {"POST /status.json HTTP/1.1\r\nHost: g\r\nContent-Length: 0\r\n\r\n", 405,
-         "bad request"},
+        {"POST /status.json HTTP/1.1\r\nHost: g\r\nContent-Length: 0\r\n\r\n", 405, "bad request"},
     };
     for (const auto& c : cases) {
         const Reply reply = exchange(port, {c.request}).front();
@@ -369,9 +368,12 @@ TEST_F(GatewayTest, AmbiguousRequestsAreRefusedAndClosed) {
         int status;
     } cases[] = {
         {"POST / HTTP/1.1\r\nHost: g\r\nContent-Length: 5\r\nTransfer-Encoding: chunked\r\n\r\n"
-         "0\r\n\r\n" + hidden, 1, 400},
+         "0\r\n\r\n" +
+             hidden,
+         1, 400},
         {"GET / HTTP/1.1\r\nHost: g\r\nContent-Length: 0\r\nContent-Length: " + length +
-             "\r\n\r\n" + hidden, 1, 400},
+             "\r\n\r\n" + hidden,
+         1, 400},
         {"GET /healthz HTTP/1.1\r\n\r\n" + hidden, 1, 400},
         {"GET /healthz HTTP/1.1\r\nHost : g\r\n\r\n" + hidden, 1, 400},
         {"GET /healthz HTTP/1.0\r\n\r\n" + hidden, 1, 200},
