@@ -10,10 +10,8 @@
 #include <boost/asio/strand.hpp>
 #include <boost/asio/write.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
-#include <boost/beast/core/tcp_stream.hpp>
 #include <boost/beast/http/error.hpp>
 #include <boost/beast/http/parser.hpp>
-#include <boost/beast/http/read.hpp>
 #include <boost/beast/http/string_body.hpp>
 #include <cctype>
 #include <cstring>
@@ -32,8 +30,7 @@ using tcp = net::ip::tcp;
 using Dropped = GatewayMetrics::Dropped;
 using Request = http::request<http::string_body>;
 
-// Closing: what was written still reaches a client that keeps sending, because its bytes are
-// read away for a moment instead of being answered with a reset.
+constexpr auto kAnswerLimit = std::chrono::milliseconds(60000);
 constexpr auto kLingerLimit = std::chrono::milliseconds(2000);
 constexpr std::size_t kReadChunk = 4096;
 constexpr auto kAcceptRetry = std::chrono::milliseconds(50);
@@ -112,34 +109,60 @@ struct Shared {
     HttpHandler handler;
     std::chrono::milliseconds idleTimeout;
     std::chrono::milliseconds requestTimeout;
+    std::chrono::milliseconds shortestTimeout;
     std::size_t maxRequestBytes;
 };
 
 // One client connection: waits for a request, reads it whole, hands it over, writes the answer,
-// and only then waits for the next.
+// and only then waits for the next. Its deadline is a time, not a timer armed for each step: the
+// one timer wakes at the deadline, or after the shortest timeout if that comes sooner, and looks
+// again. No deadline set meanwhile can fall before that wake-up, and a request costs no timer
+// calls.
 class Session : public std::enable_shared_from_this<Session> {
   public:
     Session(tcp::socket socket, const Shared& shared,
             std::unique_ptr<ConnectionGuard::Ticket> ticket, QHostAddress peer)
-        : stream_(std::move(socket)),
+        : socket_(std::move(socket)),
+          timer_(socket_.get_executor()),
           shared_(shared),
           ticket_(std::move(ticket)),
           peer_(std::move(peer)),
           buffer_(shared.maxRequestBytes * 2 + kReadChunk) {}
 
     void start() {
-        net::dispatch(stream_.get_executor(),
-                      [self = shared_from_this()] { self->awaitRequest(); });
+        net::dispatch(socket_.get_executor(), [self = shared_from_this()] {
+            self->awaitRequest();
+            self->watch();
+        });
     }
 
   private:
+    using Clock = std::chrono::steady_clock;
+
+    void setDeadline(std::chrono::milliseconds from, std::optional<Dropped> reason) {
+        deadline_ = Clock::now() + from;
+        deadlineReason_ = reason;
+    }
+
+    void watch() {
+        timer_.expires_at(std::min(deadline_, Clock::now() + shared_.shortestTimeout));
+        timer_.async_wait([self = shared_from_this()](beast::error_code ec) {
+            if (ec || self->closed_) {
+                return;
+            }
+            if (Clock::now() < self->deadline_) {
+                return self->watch();  // the deadline moved on meanwhile
+            }
+            self->abandon(self->deadlineReason_);
+        });
+    }
+
     void awaitRequest() {
+        setDeadline(shared_.idleTimeout, Dropped::Timeout);
         if (buffer_.size() > 0) {  // the client sent its next request already
-            onFirstBytes({}, 0);
-            return;
+            return onFirstBytes({}, 0);
         }
-        stream_.expires_after(shared_.idleTimeout);
-        stream_.async_read_some(buffer_.prepare(kReadChunk),
+        socket_.async_read_some(buffer_.prepare(kReadChunk),
                                 [self = shared_from_this()](beast::error_code ec, std::size_t n) {
                                     self->onFirstBytes(ec, n);
                                 });
@@ -147,60 +170,79 @@ class Session : public std::enable_shared_from_this<Session> {
 
     void onFirstBytes(beast::error_code ec, std::size_t n) {
         if (ec) {
-            return abandon(ec == beast::error::timeout ? std::optional(Dropped::Timeout)
-                                                       : std::nullopt);
+            return abandon(std::nullopt);
         }
         buffer_.commit(n);
         if (!mayStartRequest(*static_cast<const char*>(buffer_.data().data()))) {
             return abandon(Dropped::NotHttp);
         }
-        readRequest();
-    }
-
-    void readRequest() {
+        setDeadline(shared_.requestTimeout, Dropped::Timeout);
         parser_.emplace();
+        parser_->eager(true);
         parser_->header_limit(std::uint32_t(shared_.maxRequestBytes));
         parser_->body_limit(shared_.maxRequestBytes);
-        stream_.expires_after(shared_.requestTimeout);
-        http::async_read(stream_, buffer_, *parser_,
-                         [self = shared_from_this()](beast::error_code ec, std::size_t) {
-                             self->onRequest(ec);
-                         });
+        parseBuffered();
     }
 
-    void onRequest(beast::error_code ec) {
-        if (ec) {
-            return onUnreadable(ec);
+    // Beast's parser takes what has arrived; more is read only while it needs more. A request
+    // that arrived whole (nearly all do) is parsed without another trip through the reactor.
+    void parseBuffered() {
+        beast::error_code ec;
+        while (buffer_.size() > 0 && !parser_->is_done()) {
+            const std::size_t used = parser_->put(buffer_.data(), ec);
+            buffer_.consume(used);
+            if (ec == http::error::need_more) {
+                ec = {};
+                break;
+            }
+            if (ec) {
+                return onUnreadable(ec);
+            }
         }
+        if (parser_->is_done()) {
+            return onRequest();
+        }
+        if (buffer_.size() >= buffer_.max_size()) {
+            return onUnreadable(http::error::buffer_overflow);
+        }
+        const std::size_t room = std::min(kReadChunk, buffer_.max_size() - buffer_.size());
+        socket_.async_read_some(buffer_.prepare(room), [self = shared_from_this()](
+                                                           beast::error_code ec, std::size_t n) {
+            if (ec) {
+                return self->abandon(std::nullopt);  // gone, or cut by the deadline
+            }
+            self->buffer_.commit(n);
+            self->parseBuffered();
+        });
+    }
+
+    void onRequest() {
         const Request& request = parser_->get();
         if (!framedUnambiguously(request)) {
             return refuse(Dropped::Malformed, shared_.canned.malformed, 400);
         }
-        HttpReply reply = [self = shared_from_this()](QByteArray bytes, bool close) {
-            net::post(self->stream_.get_executor(),
-                      [self, bytes = std::move(bytes), close]() mutable {
-                          self->write(std::move(bytes), close);
-                      });
-        };
-        shared_.handler(httpRequestOf(request, peer_), std::move(reply));
+        HttpRequest asked = httpRequestOf(request, peer_);
         parser_.reset();
+        // The answer may wait for a game server's query, which has its own time limits.
+        setDeadline(std::max(kAnswerLimit, shared_.requestTimeout), Dropped::Timeout);
+        // Answered on this thread, the answer is written at once; from another, it is queued here.
+        HttpReply reply = [self = shared_from_this()](QByteArray bytes, bool close) {
+            net::dispatch(self->socket_.get_executor(),
+                          [self, bytes = std::move(bytes), close]() mutable {
+                              self->write(std::move(bytes), close);
+                          });
+        };
+        shared_.handler(std::move(asked), std::move(reply));
     }
 
     void onUnreadable(beast::error_code ec) {
-        if (ec == beast::error::timeout) {
-            return abandon(Dropped::Timeout);
-        }
         if (ec == http::error::header_limit || ec == http::error::buffer_overflow) {
             return refuse(Dropped::Oversized, shared_.canned.headersTooLarge, 431);
         }
         if (ec == http::error::body_limit) {
             return refuse(Dropped::Oversized, shared_.canned.contentTooLarge, 413);
         }
-        if (ec.category() == http::make_error_code(http::error::bad_version).category() &&
-            ec != http::error::end_of_stream && ec != http::error::partial_message) {
-            return refuse(Dropped::Malformed, shared_.canned.malformed, 400);
-        }
-        abandon(std::nullopt);  // the client went away
+        refuse(Dropped::Malformed, shared_.canned.malformed, 400);
     }
 
     void refuse(Dropped reason, const QByteArray& answer, int status) {
@@ -210,10 +252,13 @@ class Session : public std::enable_shared_from_this<Session> {
     }
 
     void write(QByteArray bytes, bool close) {
+        if (closed_) {
+            return;
+        }
         pending_ = std::move(bytes);
         closeAfter_ = close;
-        stream_.expires_after(shared_.requestTimeout);
-        net::async_write(stream_, net::buffer(pending_.constData(), std::size_t(pending_.size())),
+        setDeadline(shared_.requestTimeout, Dropped::Unread);
+        net::async_write(socket_, net::buffer(pending_.constData(), std::size_t(pending_.size())),
                          [self = shared_from_this()](beast::error_code ec, std::size_t) {
                              self->onWritten(ec);
                          });
@@ -222,8 +267,7 @@ class Session : public std::enable_shared_from_this<Session> {
     void onWritten(beast::error_code ec) {
         pending_.clear();
         if (ec) {
-            return abandon(ec == beast::error::timeout ? std::optional(Dropped::Unread)
-                                                       : std::nullopt);
+            return abandon(std::nullopt);
         }
         if (closeAfter_) {
             return closeGracefully();
@@ -231,33 +275,44 @@ class Session : public std::enable_shared_from_this<Session> {
         awaitRequest();
     }
 
+    // What was written still reaches a client that keeps sending: its bytes are read away for a
+    // moment, instead of a reset that could destroy the answer on its way.
     void closeGracefully() {
         beast::error_code ignored;
-        stream_.socket().shutdown(tcp::socket::shutdown_send, ignored);
-        stream_.expires_after(std::min(kLingerLimit, shared_.requestTimeout));
+        socket_.shutdown(tcp::socket::shutdown_send, ignored);
+        setDeadline(std::min(kLingerLimit, shared_.requestTimeout), std::nullopt);
         drain();
     }
 
     void drain() {
         buffer_.clear();
-        stream_.async_read_some(buffer_.prepare(kReadChunk),
+        socket_.async_read_some(buffer_.prepare(kReadChunk),
                                 [self = shared_from_this()](beast::error_code ec, std::size_t) {
                                     if (ec) {
-                                        self->stream_.close();
-                                    } else {
-                                        self->drain();
+                                        return self->abandon(std::nullopt);
                                     }
+                                    self->drain();
                                 });
     }
 
     void abandon(std::optional<Dropped> reason) {
+        if (closed_) {
+            return;
+        }
+        closed_ = true;
         if (reason) {
             shared_.metrics.countDropped(*reason);
         }
-        stream_.close();
+        beast::error_code ignored;
+        timer_.cancel();
+        socket_.close(ignored);
     }
 
-    beast::tcp_stream stream_;
+    tcp::socket socket_;
+    net::steady_timer timer_;
+    Clock::time_point deadline_;
+    std::optional<Dropped> deadlineReason_;
+    bool closed_ = false;
     const Shared& shared_;
     std::unique_ptr<ConnectionGuard::Ticket> ticket_;
     QHostAddress peer_;
@@ -271,13 +326,16 @@ class Session : public std::enable_shared_from_this<Session> {
 
 struct HttpListener::Impl {
     Impl(ConnectionGuard& guard, GatewayMetrics& metrics, CannedAnswers canned, HttpHandler handler)
-        : shared{guard,
-                 metrics,
-                 std::move(canned),
-                 std::move(handler),
-                 std::chrono::milliseconds(guard.limits().idleTimeoutMs),
-                 std::chrono::milliseconds(guard.limits().requestTimeoutMs),
-                 std::size_t(guard.limits().maxRequestBytes)} {}
+        : shared{
+              guard,
+              metrics,
+              std::move(canned),
+              std::move(handler),
+              std::chrono::milliseconds(guard.limits().idleTimeoutMs),
+              std::chrono::milliseconds(guard.limits().requestTimeoutMs),
+              std::min({std::chrono::milliseconds(guard.limits().idleTimeoutMs),
+                        std::chrono::milliseconds(guard.limits().requestTimeoutMs), kLingerLimit}),
+              std::size_t(guard.limits().maxRequestBytes)} {}
 
     void accept() {
         acceptor.async_accept(net::make_strand(io), [this](beast::error_code ec, tcp::socket s) {

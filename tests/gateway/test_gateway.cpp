@@ -288,7 +288,7 @@ TEST_F(GatewayTest, AClientAtItsConnectionCapLeavesOthersServed) {
 }
 
 TEST_F(GatewayTest, AClientThatAsksAndNeverReadsIsCut) {
-    start();
+    start({"--request-timeout", "1"});
     QTcpSocket greedy;
     greedy.setReadBufferSize(1);  // takes nothing of its answers
     greedy.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4096);
