@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -480,12 +481,67 @@ TEST(GatewayAddressPolicy, OnlyPublicAddressesArePublic) {
     }
 }
 
+quint16 freePort() {
+    QTcpServer probe;  // a port free a moment ago
+    return probe.listen(QHostAddress::LocalHost) ? probe.serverPort() : 0;
+}
+
+qint64 peakKib(qint64 pid) {
+    QFile status(QString("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly)) {
+        return -1;
+    }
+    const QByteArray text = status.readAll();
+    const qsizetype at = text.indexOf("VmHWM:");
+    return at < 0 ? -1
+                  : text.mid(at + 6, text.indexOf('\n', at) - at - 6)
+                        .trimmed()
+                        .split(' ')[0]
+                        .toLongLong();
+}
+
+// Clients that ask and ask and never read cost the gateway one answer each, not a pile of them.
+TEST(GatewayBinary, MemoryStaysBoundedUnderClientsThatNeverRead) {
+    const quint16 port = freePort();
+    QProcess gateway;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    // A sanitizer's quarantine of freed memory is no answer piling up.
+    env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":quarantine_size_mb=4");
+    gateway.setProcessEnvironment(env);
+    gateway.start(VIREO_GATEWAY_BINARY,
+                  {"--listen", QString("127.0.0.1:%1").arg(port), "--rate", "0"});
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return gateway.readAllStandardError().contains("listening"); }, 5000));
+    const qint64 before = peakKib(gateway.processId());
+    std::vector<std::unique_ptr<QTcpSocket>> greedy;
+    for (int i = 0; i < 4; ++i) {
+        greedy.push_back(std::make_unique<QTcpSocket>());
+        greedy.back()->setReadBufferSize(1);
+        greedy.back()->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4096);
+        greedy.back()->connectToHost(QHostAddress::LocalHost, port);
+    }
+    const QByteArray requests = get("/metrics").repeated(64);
+    QElapsedTimer clock;
+    clock.start();
+    (void)QTest::qWaitFor(
+        [&] {
+            for (const auto& socket : greedy) {
+                if (socket->state() == QAbstractSocket::ConnectedState &&
+                    socket->bytesToWrite() < (1 << 16)) {
+                    socket->write(requests);
+                }
+            }
+            return clock.elapsed() > 5000;
+        },
+        10000);
+    EXPECT_LT(peakKib(gateway.processId()) - before, 32 * 1024);
+    gateway.kill();
+    gateway.waitForFinished();
+}
+
 TEST(GatewayBinary, ServesAndRefusesBadConfiguration) {
     fake::FakeQuake3Server q3;
-    QTcpServer probe;  // a port free a moment ago
-    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
-    const quint16 port = probe.serverPort();
-    probe.close();
+    const quint16 port = freePort();
     const QString allow = QString("q3:127.0.0.1:%1").arg(q3.port());
     for (const QStringList& bad : {QStringList{"--allow", "q3:nohost"},
                                    {"--min-refresh", "0"},
