@@ -112,6 +112,9 @@ measure() { # $1: name, $2: connections, $3: URL, $4...: the server's process id
     local name=$1 connections=$2 url=$3
     shift 3
     local before after
+    # The server measured before may still be draining its last connections on the same core
+    # (the Node.js peer takes a moment after 512): let it finish first.
+    sleep 1
     before=$(cpu_ticks "$@")
     taskset -c 0 wrk -t1 -c"$connections" -d"${seconds}s" --latency "$url" >"$scratch/wrk.txt"
     after=$(cpu_ticks "$@")
