@@ -61,12 +61,12 @@ QByteArray bytesOf(beast::string_view text) {
     return QByteArray(text.data(), qsizetype(text.size()));
 }
 
-// A request starts with its method, a token, or with the empty lines some clients send between
-// requests. Anything else (a TLS handshake sent to the plain port, say) is no HTTP and will never
-// become a request: closing at once beats holding the connection for the request timeout.
+// A request starts with its method, a token. Anything else (a TLS handshake sent to the plain port,
+// say) is no HTTP and will never become a request: closing at once beats holding the connection for
+// the request timeout.
 bool mayStartRequest(char first) {
     const auto c = static_cast<unsigned char>(first);
-    return std::isalnum(c) || (c != 0 && std::strchr("!#$%&'*+-.^_`|~\r\n", c) != nullptr);
+    return std::isalnum(c) || (c != 0 && std::strchr("!#$%&'*+-.^_`|~", c) != nullptr);
 }
 
 // Where two readers of the same bytes could see different requests (a request smuggled behind
@@ -159,20 +159,31 @@ class Session : public std::enable_shared_from_this<Session> {
 
     void awaitRequest() {
         setDeadline(shared_.idleTimeout, Dropped::Timeout);
+        awaitFirstBytes();
+    }
+
+    // Empty lines before a request are passed over, as some clients send one after a body.
+    void awaitFirstBytes() {
+        const auto* bytes = static_cast<const char*>(buffer_.data().data());
+        std::size_t blank = 0;
+        while (blank < buffer_.size() && (bytes[blank] == '\r' || bytes[blank] == '\n')) {
+            ++blank;
+        }
+        buffer_.consume(blank);
         if (buffer_.size() > 0) {  // the client sent its next request already
-            return onFirstBytes({}, 0);
+            return startRequest();
         }
         socket_.async_read_some(buffer_.prepare(kReadChunk),
                                 [self = shared_from_this()](beast::error_code ec, std::size_t n) {
-                                    self->onFirstBytes(ec, n);
+                                    if (ec) {
+                                        return self->abandon(std::nullopt);
+                                    }
+                                    self->buffer_.commit(n);
+                                    self->awaitFirstBytes();
                                 });
     }
 
-    void onFirstBytes(beast::error_code ec, std::size_t n) {
-        if (ec) {
-            return abandon(std::nullopt);
-        }
-        buffer_.commit(n);
+    void startRequest() {
         if (!mayStartRequest(*static_cast<const char*>(buffer_.data().data()))) {
             return abandon(Dropped::NotHttp);
         }
@@ -352,6 +363,17 @@ struct HttpListener::Impl {
         });
     }
 
+    // A handler that throws (out of memory, say) loses its connection, not the thread.
+    void run() {
+        for (;;) {
+            try {
+                io.run();
+                return;
+            } catch (const std::exception&) {
+            }
+        }
+    }
+
     void admit(tcp::socket socket) {
         beast::error_code ec;
         const tcp::endpoint peer = socket.remote_endpoint(ec);
@@ -406,7 +428,7 @@ std::variant<quint16, QString> HttpListener::listen(const QHostAddress& address,
     impl_->accept();
     impl_->work.emplace(impl_->io.get_executor());
     for (int i = 0; i < std::max(1, threads); ++i) {
-        impl_->threads.emplace_back([this] { impl_->io.run(); });
+        impl_->threads.emplace_back([this] { impl_->run(); });
     }
     return acceptor.local_endpoint().port();
 }
