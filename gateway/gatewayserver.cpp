@@ -422,15 +422,17 @@ void GatewayServer::appendCorsHeaders(const Asked& asked, QByteArray& out) const
     if (options_.allowOrigins.isEmpty()) {
         return;
     }
+    // Pages read the gateway's clock from Date to judge how old an answer kept by a cache is.
     if (options_.allowOrigins.contains(QLatin1String("*"))) {
-        out += "Access-Control-Allow-Origin: *\r\n";
+        out += "Access-Control-Allow-Origin: *\r\nAccess-Control-Expose-Headers: Date\r\n";
         return;
     }
     // The answer depends on who asks: caches keep one copy per origin.
     out += "Vary: Origin\r\n";
     if (!asked.origin.isEmpty() &&
         options_.allowOrigins.contains(QString::fromUtf8(asked.origin))) {
-        out += "Access-Control-Allow-Origin: " + asked.origin + "\r\n";
+        out += "Access-Control-Allow-Origin: " + asked.origin +
+               "\r\nAccess-Control-Expose-Headers: Date\r\n";
     }
 }
 

@@ -11,6 +11,11 @@ namespace tamarin {
 // gateway's banner and JSON, and through the JSON and the gateway's script the web panel.
 namespace words {
 inline constexpr const char* kStale = "online (stale)";
+// A page that gets an old answer (from a cache in front of the gateway, say) says how old.
+inline constexpr const char* kStaleAge = "%1, %2 old";
+inline constexpr const char* kAgeSeconds = "%1 s";
+inline constexpr const char* kAgeMinutes = "%1 min";
+inline constexpr const char* kAgeHours = "%1 h";
 inline constexpr const char* kUnknownGame = "unknown game type";
 inline constexpr const char* kNotAllowed = "not allowed";
 inline constexpr const char* kUnavailable = "status unavailable";  // the page lost the gateway

@@ -94,9 +94,17 @@
     stateText: text(b.stateText), tone: text(b.tone), title: text(b.title), summary: text(b.summary)
   });
 
+  // How old an answer is: from the query to `clockMs`, the gateway's clock when the answer was
+  // made (its Date header), whatever cache kept it meanwhile. Unknown without either.
+  function ageOf(queriedAt, clockMs) {
+    const at = typeof queriedAt === 'string' ? Date.parse(queriedAt) : NaN;
+    return Number.isFinite(at) && Number.isFinite(clockMs) ? Math.max(0, clockMs - at) : undefined;
+  }
+
   // What a gateway answer means to a panel. Everything is copied field by field into plain
-  // strings and numbers, so nothing else of the answer ever reaches the page.
-  function interpretReply(httpStatus, body, retryAfter) {
+  // strings and numbers, so nothing else of the answer ever reaches the page. A refusal (a server
+  // not allowed, an unknown game, a malformed address) is settled: asking again changes nothing.
+  function interpretReply(httpStatus, body, retryAfter, clockMs) {
     const b = body && typeof body === 'object' ? body : {};
     const worded = typeof b.state === 'string' && typeof b.stateText === 'string';
     if (httpStatus === 200 && worded) {
@@ -105,12 +113,27 @@
         rows: (Array.isArray(b.rows) ? b.rows : []).map((r) => ({
           name: text(r && r.name), score: whole(r && r.score), ping: whole(r && r.ping)
         })),
-        minRefresh: Number(b.minRefresh) || 0
+        minRefresh: Number(b.minRefresh) || 0, ageMs: ageOf(b.queriedAt, clockMs)
       };
     }
     if (httpStatus === 429) return { busy: true, retryAfter: Math.max(1, wholeNumber(retryAfter) || 5) };
-    if (httpStatus >= 400 && httpStatus < 500 && worded) return { state: b.state, ...wordsOf(b), rows: [] };
+    if (httpStatus >= 400 && httpStatus < 500 && worded) return { state: b.state, ...wordsOf(b), rows: [], settled: true };
     return { failed: true };
+  }
+
+  const ageText = (ms) => (ms < 120000 ? W.seconds.replace('%1', Math.round(ms / 1000))
+    : ms < 7200000 ? W.minutes.replace('%1', Math.round(ms / 60000)) : W.hours.replace('%1', Math.round(ms / 3600000)));
+
+  // An answer older than two refresh periods is shown as stale, with its age; one older than
+  // five is no status at all.
+  function judgeAge(s, reply) {
+    if (!reply || reply.ageMs === undefined) return reply;
+    const period = refreshMs(s.intervalMs, reply.minRefresh) ||
+      Math.max(SHARED.minRefreshMs, (reply.minRefresh || 0) * 1000);
+    if (reply.ageMs > 5 * period) return { failed: true };
+    const shown = reply.state === 'online' || reply.stale;
+    if (reply.ageMs <= 2 * period || !shown) return reply;
+    return { ...reply, stale: true, tone: 'dim', stateText: W.staleAge.replace('%1', W.stale).replace('%2', ageText(reply.ageMs)) };
   }
 
   // An IPv6 address written bare would run into the port ("::1:27960"); it takes brackets.
@@ -119,7 +142,8 @@
 
   // The texts a panel shows for a reply (null: no answer yet), as the desktop preview draws them.
   // An answer brings its own words; the panel words only what it knows without one.
-  function view(s, reply, heightPx, expanded) {
+  function view(s, given, heightPx, expanded) {
+    const reply = judgeAge(s, given);
     const address = s.host ? hostText(s.host) + ':' + (s.port || s.portText) : W.noServer;
     const answered = !!reply && !reply.failed;
     const data = answered && (reply.state === 'online' || reply.stale);
@@ -144,7 +168,7 @@
     function plan(f) {
       clock.clearTimeout(f.timer);
       f.timer = 0;
-      if (f.busy) return;
+      if (f.busy || f.settled) return;
       let fastest = Infinity;
       let seen = false;
       for (const p of f.panels) {
@@ -176,6 +200,7 @@
       }
       if (!reply.busy) {
         if (reply.minRefresh) f.minRefresh = reply.minRefresh;
+        f.settled = reply.settled === true;
         f.last = reply;
         for (const p of f.panels) p.show(reply);
       }
@@ -216,7 +241,9 @@
     try {
       const res = await fetch(url, { signal: abort.signal, credentials: 'omit', mode: 'cors' });
       const body = await res.json().catch(() => null);
-      return interpretReply(res.status, body, res.headers.get('Retry-After'));
+      // The gateway's clock, when the page may read it; else this one.
+      const date = Date.parse(res.headers.get('Date') || '');
+      return interpretReply(res.status, body, res.headers.get('Retry-After'), Number.isFinite(date) ? date : Date.now());
     } finally {
       clearTimeout(timer);
     }
@@ -247,11 +274,15 @@
     const h = heights(s);
     const id = 'vireo-rows-' + ++serial;
     const root = el('div', 'vireo');
-    root.setAttribute('role', 'status');
-    root.setAttribute('aria-label', 'Game server status, ' + (s.host ? s.host + ':' + s.portText : W.noServer));
+    // Labelled by the server's name; only the state is live, so a screen reader hears it change
+    // (online, not answering...), not every ping of every row.
+    root.setAttribute('role', 'group');
     const line = el('div', 'vireo-line', root);
     const title = el('span', 'vireo-title', line);
+    title.id = id + '-title';
+    root.setAttribute('aria-labelledby', title.id);
     const state = el('span', 'vireo-state', line);
+    state.setAttribute('role', 'status');
     const button = el('button', 'vireo-toggle', root);
     button.type = 'button';
     button.setAttribute('aria-controls', id);

@@ -13,7 +13,7 @@ const freePort = async () => { const s = http.createServer(), p = await listen(s
 const q3 = spawn(process.env.FAKE_GAME_SERVER, [], { stdio: ['pipe', 'pipe', 'inherit'] });
 const tell = (...lines) => q3.stdin.write(lines.map((l) => l + '\n').join(''));
 const setGame = (name, map) => tell(`name ${name}`, `map ${map}`);
-let asked = 0, gwPort, gateway, driverUrl, pages = {};
+let asked = 0, hostile = '', gwPort, gateway, driverUrl, pages = {};
 // In front of the gateway: counts the status requests the browser makes, and can be cut off. To
 // the gateway's own address: "localhost" may mean ::1 first, where it does not listen.
 const front = http.createServer((req, res) => {
@@ -86,7 +86,7 @@ test('pasted snippets become live panels', async (t) => {
     await until(() => document.querySelectorAll('.vireo-rows:not([hidden]) .vireo-row').length === 6);
     assert.deepEqual((await run(panels))[1], [3, 116, 514, 'true']);
 
-    const hostile = '<img src=x onerror="window.pwned=1">\u202e' + 'A'.repeat(10240);
+    hostile = '<img src=x onerror="window.pwned=1">\u202e' + 'A'.repeat(10240);
     setGame(hostile, 'q3dm6');
     // The gateway keeps a bounded name: the first 96 characters, shown as text.
     await until((h) => document.querySelector('.vireo-title').textContent === h, hostile.slice(0, 96));
@@ -94,6 +94,18 @@ test('pasted snippets become live panels', async (t) => {
     assert.deepEqual((await run(panels)).map((p) => p[2]), [514, 514, 514]);
     assert.deepEqual(await run(() => window.seen.sort()), page === '/strict' ? baseline : []);
   }
+  // Only the state is a live region, and the panel is labelled by the server's name.
+  assert.deepEqual(await run(() => [...document.querySelectorAll('[role=status]')].map((e) => e.className.split(' ')[0])), ['vireo-state', 'vireo-state', 'vireo-state']);
+  assert.equal(await run(() => document.getElementById(document.querySelector('.vireo').getAttribute('aria-labelledby')).textContent), hostile.slice(0, 96));
+  // A server the gateway may not ask about is asked about once, not at every refresh.
+  pages['/refused'] = { html: '<!doctype html><body>' + snippet(43, 'q3', '127.0.0.1', qport + 1, 1000, 0, 1740) + `<script src="${src}/vireo.js" defer></script>`, headers: {} };
+  const beforeRefused = asked;
+  await wd('POST', '/url', { url: `http://127.0.0.1:${sitePort}/refused` });
+  await until(() => document.querySelector('.vireo-state')?.textContent === 'not allowed');
+  await sleep(3000);
+  assert.equal(asked - beforeRefused, 1, 'a refused panel asks once');
+  await wd('POST', '/url', { url: `http://127.0.0.1:${sitePort}/plain` });
+  await until(() => document.querySelectorAll('.vireo-title').length === 3);
   front.closeAllConnections(); front.close(); gateway.kill();
   await until(() => [...document.querySelectorAll('.vireo-state')].every((s) => s.textContent === 'status unavailable'));
 });

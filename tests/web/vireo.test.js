@@ -48,6 +48,22 @@ test('one request per refresh for every panel of a server, none while out of sig
   a.seen = true; hub.replan(); await tick(60000); assert.equal(asked.length, 3);
 });
 
+test('a refusal is asked once; an old answer is stale, a very old one no status', async () => {
+  const timers = []; const asked = [];
+  const clock = { now: () => 0, setTimeout: (f) => timers.push(f), clearTimeout: () => {} };
+  const refusal = v.interpretReply(403, { state: 'not allowed', stateText: 'not allowed' });
+  const hub = v.createHub(async (url) => { asked.push(url); return refusal; }, clock);
+  hub.join('u', { intervalMs: 1000, active: () => true, show() {} });
+  while (timers.length) await timers.shift()();
+  hub.replan(); assert.deepEqual([asked.length, timers.length], [1, 0]);
+  const at = Date.parse('2026-12-10T08:00:00Z');
+  const body = { state: 'online', stateText: 'online', tone: 'online', queriedAt: '2026-12-10T08:00:00Z', minRefresh: 5 };
+  const seen = [45, 75, 151, 9000].map((s) => v.view(settings(), v.interpretReply(200, body, null, at + s * 1000), 43, false));
+  assert.deepEqual(seen.map((x) => [x.state, x.tone]), [['online', 'online'], ['online (stale), 75 s old', 'dim'],
+    ['status unavailable', 'trouble'], ['status unavailable', 'trouble']]);
+  assert.equal(v.view(settings({ RefreshInterval: '600000' }), v.interpretReply(200, body, null, at + 1500000), 43, false).state, 'online (stale), 25 min old');
+});
+
 test('the preview, the banner, the JSON and the panel say the same for every state and game', () => {
   const cases = JSON.parse(require('node:child_process').execFileSync(process.env.SURFACE_CASES, { env: { ...process.env, QT_QPA_PLATFORM: 'offscreen' } }));
   assert.ok(cases.length > 50);
