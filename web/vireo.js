@@ -1,5 +1,6 @@
 /* Vireo live status: turns every pasted Vireo snippet on a page into a live status panel,
-   fed by the vireo-gateway this script was loaded from. No dependencies, no build step. */
+   fed by the vireo-gateway this script was loaded from, or the one its data-gateway attribute
+   names. No dependencies, no build step. */
 (function () {
   'use strict';
 
@@ -12,6 +13,8 @@
   const TWIPS_PER_PX = SHARED.twipsPerPx;
   // A request that hangs is given up so the page can say the status is unavailable.
   const TIMEOUT_MS = 10000;
+  const RETRY_FIRST_MS = 1000;
+  const RETRY_CAP_MS = 60000;
   const PARAMS = ['GameType', 'HostName', 'HostPort', 'RefreshInterval', 'Details', 'ExpandedHight'];
 
   function isVireoClassId(text) {
@@ -178,7 +181,12 @@
       }
       if (!seen) return;
       const now = clock.now();
-      let due = f.at === null ? now : f.at + refreshMs(fastest === Infinity ? 0 : fastest, f.minRefresh);
+      const period = refreshMs(fastest === Infinity ? 0 : fastest, f.minRefresh);
+      // After a failure (the gateway away, say) it asks again sooner, then less and less often,
+      // until it is back at the panel's own pace; a panel that does not refresh waits at most
+      // a minute.
+      const wait = f.failures > 0 ? Math.min(period || RETRY_CAP_MS, RETRY_FIRST_MS * 2 ** (f.failures - 1)) : period;
+      let due = f.at === null ? now : f.at + wait;
       if (due === f.at) return;
       due = Math.max(due, f.retryAt);
       f.timer = clock.setTimeout(() => run(f), Math.max(0, due - now));
@@ -199,6 +207,7 @@
         if (!f.last) reply = { failed: true };
       }
       if (!reply.busy) {
+        f.failures = reply.failed ? Math.min(f.failures + 1, 30) : 0;
         if (reply.minRefresh) f.minRefresh = reply.minRefresh;
         f.settled = reply.settled === true;
         f.last = reply;
@@ -210,7 +219,7 @@
       join(url, panel) {
         let f = feeds.get(url);
         if (!f) {
-          f = { url, panels: new Set(), at: null, timer: 0, busy: false, last: null, minRefresh: 0, retryAt: 0 };
+          f = { url, panels: new Set(), at: null, timer: 0, busy: false, last: null, minRefresh: 0, retryAt: 0, failures: 0 };
           feeds.set(url, f);
         }
         f.panels.add(panel);
@@ -231,8 +240,15 @@
   if (typeof document === 'undefined') return;
 
   /* ---- In the page ---- */
+  // The gateway is where the script came from, or, for a script served from the site's own files,
+  // what its data-gateway attribute says. The stylesheet always sits beside the script, so a
+  // self-hosted panel is drawn as it should be even while the gateway cannot be reached.
   const script = document.currentScript;
-  const base = new URL('.', script && script.src ? script.src : location.href);
+  const scriptUrl = script && script.src ? script.src : location.href;
+  const named = script && script.dataset ? (script.dataset.gateway || '').trim() : '';
+  const base = named ? new URL(named.replace(/\/*$/, '/'), location.href) : new URL('.', scriptUrl);
+  const besideScript = scriptUrl.replace(/\.js(?=$|[?#])/, '.css');
+  const styleHref = besideScript !== scriptUrl ? besideScript : new URL('vireo.css', base).href;
   let serial = 0;
 
   async function loadStatus(url) {
@@ -363,7 +379,7 @@
   }
 
   function linkStyles() {
-    const href = new URL('vireo.css', base).href;
+    const href = styleHref;
     for (const l of document.querySelectorAll('link[rel~="stylesheet"]')) if (l.href === href) return;
     const link = el('link', '', document.head || document.documentElement);
     link.rel = 'stylesheet';

@@ -97,6 +97,18 @@ test('pasted snippets become live panels', async (t) => {
   // Only the state is a live region, and the panel is labelled by the server's name.
   assert.deepEqual(await run(() => [...document.querySelectorAll('[role=status]')].map((e) => e.className.split(' ')[0])), ['vireo-state', 'vireo-state', 'vireo-state']);
   assert.equal(await run(() => document.getElementById(document.querySelector('.vireo').getAttribute('aria-labelledby')).textContent), hostile.slice(0, 96));
+  // Served from the site's own files, the script names its gateway; while that cannot be reached,
+  // the panel says so at once, and turns live when it is back, with no reload.
+  const away = await freePort(), copy = (ext) => fs.readFileSync(process.env.VIREO_JS.replace(/\.js$/, '.' + ext));
+  pages['/js/vireo-1.0.js'] = { html: copy('js'), headers: { 'Content-Type': 'text/javascript' } };
+  pages['/js/vireo-1.0.css'] = { html: copy('css'), headers: { 'Content-Type': 'text/css' } };
+  pages['/own'] = { html: '<!doctype html><body>' + snippet(43, 'q3', '127.0.0.1', qport, 1000, 0, 1740) + `<script src="/js/vireo-1.0.js" data-gateway="http://127.0.0.1:${away}" defer></script>`, headers: {} };
+  await wd('POST', '/url', { url: `http://127.0.0.1:${sitePort}/own` });
+  await until(() => document.querySelector('.vireo-state')?.textContent === 'status unavailable' && getComputedStyle(document.querySelector('.vireo')).height === '43px');
+  const back = http.createServer(front.listeners('request')[0]);
+  await new Promise((r) => back.listen(away, '127.0.0.1', r));
+  await until(() => document.querySelector('.vireo-state')?.textContent === 'online');
+  back.close(); back.closeAllConnections();
   // A server the gateway may not ask about is asked about once, not at every refresh.
   pages['/refused'] = { html: '<!doctype html><body>' + snippet(43, 'q3', '127.0.0.1', qport + 1, 1000, 0, 1740) + `<script src="${src}/vireo.js" defer></script>`, headers: {} };
   const beforeRefused = asked;

@@ -46,6 +46,11 @@ test('one request per refresh for every panel of a server, none while out of sig
   await tick(5000); assert.equal(asked.length, 2);
   a.seen = b.seen = false; hub.replan(); await tick(60000); assert.equal(asked.length, 2);
   a.seen = true; hub.replan(); await tick(60000); assert.equal(asked.length, 3);
+  // A gateway that cannot be reached is asked again after 1, 2, 4... seconds, never slower than the panel.
+  const at = []; const away = v.createHub(async () => { at.push(now); return at.length < 4 ? { failed: true } : { state: 'online', stateText: 'online', rows: [] }; }, clock);
+  now = 100000; away.join('x', panel(3000));
+  for (const t of [100000, 101000, 103000, 106000, 109000]) await tick(t);
+  assert.deepEqual(at.map((t) => t - 100000), [0, 1000, 3000, 6000, 9000]);
 });
 
 test('an old answer is stale, a very old one no status; a refusal is settled', () => {
