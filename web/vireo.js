@@ -160,7 +160,9 @@
     return {
       title: (answered && reply.title) || address, state, tone,
       summary: (answered && reply.summary) || gameName(s.game), rows,
-      more: fit > 0 && more > 0 ? W.more.replace('%1', more) : ''
+      more: fit > 0 && more > 0 ? W.more.replace('%1', more) : '',
+      // No status to show, and none coming by itself: the panel shrinks to its collapsed lines.
+      failed: !!reply && (!answered || !!reply.settled)
     };
   }
 
@@ -321,7 +323,8 @@
     };
     function draw() {
       const v = view(s, panel.reply, panel.height, panel.expanded);
-      root.style.height = panel.height + 'px';
+      root.style.height = (v.failed ? h.collapsed : panel.height) + 'px';
+      button.hidden = v.failed;
       setText(title, v.title);
       setText(state, v.state);
       state.className = 'vireo-state vireo-' + v.tone;

@@ -94,6 +94,12 @@ test('pasted snippets become live panels', async (t) => {
     assert.deepEqual((await run(panels)).map((p) => p[2]), [514, 514, 514]);
     assert.deepEqual(await run(() => window.seen.sort()), page === '/strict' ? baseline : []);
   }
+  // On a phone the panels fit the screen: nothing off it, no sideways scrolling, the toggle in reach.
+  await wd('POST', '/window/rect', { width: 360, height: 700 });
+  const fits = () => { const w = document.documentElement.clientWidth; return document.documentElement.scrollWidth <= w &&
+    [...document.querySelectorAll('.vireo, .vireo-toggle, .vireo-state')].every((e) => e.getBoundingClientRect().right <= w); };
+  await until(fits);
+  await wd('POST', '/window/rect', { width: 800, height: 700 });
   // Only the state is a live region, and the panel is labelled by the server's name.
   assert.deepEqual(await run(() => [...document.querySelectorAll('[role=status]')].map((e) => e.className.split(' ')[0])), ['vireo-state', 'vireo-state', 'vireo-state']);
   assert.equal(await run(() => document.getElementById(document.querySelector('.vireo').getAttribute('aria-labelledby')).textContent), hostile.slice(0, 96));
@@ -116,6 +122,8 @@ test('pasted snippets become live panels', async (t) => {
   await until(() => document.querySelector('.vireo-state')?.textContent === 'not allowed');
   await sleep(3000);
   assert.equal(asked - beforeRefused, 1, 'a refused panel asks once');
+  // A failed panel keeps its collapsed lines and no toggle that would hide nothing.
+  assert.deepEqual(await run(() => [document.querySelector('.vireo').getBoundingClientRect().height, getComputedStyle(document.querySelector('.vireo-toggle')).display]), [43, 'none']);
   await wd('POST', '/url', { url: `http://127.0.0.1:${sitePort}/plain` });
   await until(() => document.querySelectorAll('.vireo-title').length === 3);
   front.closeAllConnections(); front.close(); gateway.kill();
