@@ -288,6 +288,23 @@
     if (e.textContent !== t) e.textContent = t;
   }
 
+  // Each panel lives in a shadow root of its own with its stylesheet inside, out of reach of the
+  // page's rules for divs, spans and buttons. It is shown once its stylesheet has arrived (or
+  // failed to), never as bare text.
+  function shadowHost(root) {
+    const host = document.createElement('vireo-status');
+    const shadow = host.attachShadow({ mode: 'open' });
+    const link = el('link', '', shadow);
+    host.style.visibility = 'hidden';
+    const show = () => { host.style.visibility = ''; };
+    link.addEventListener('load', show);
+    link.addEventListener('error', show);
+    link.rel = 'stylesheet';
+    link.href = styleHref;
+    shadow.appendChild(root);
+    return host;
+  }
+
   function mountPanel(target, s) {
     const h = heights(s);
     const id = 'vireo-rows-' + ++serial;
@@ -349,10 +366,11 @@
       panel.height = panel.expanded ? h.expanded : h.collapsed;
       draw();
     });
-    root.vireoPanel = panel;
+    const host = shadowHost(root);
+    host.vireoPanel = root.vireoPanel = panel;
     draw();
-    target.replaceWith(root);
-    if (watcher) watcher.observe(root);
+    target.replaceWith(host);
+    if (watcher) watcher.observe(host);
     const path = statusPath(s);
     if (path) hub.join(new URL(path, base).href, panel);
   }
@@ -381,16 +399,7 @@
     }
   }
 
-  function linkStyles() {
-    const href = styleHref;
-    for (const l of document.querySelectorAll('link[rel~="stylesheet"]')) if (l.href === href) return;
-    const link = el('link', '', document.head || document.documentElement);
-    link.rel = 'stylesheet';
-    link.href = href;
-  }
-
   function start() {
-    linkStyles();
     scan();
     // Pages that add content later (a CMS widget, a single-page app) get their panels too.
     const vireoLike = (n) => n.nodeType === 1 && (n.matches('object,embed') || n.querySelector('object,embed'));

@@ -32,7 +32,7 @@ async function until(fn, ...args) {
   for (let i = 0; i < 60; i++, await sleep(250)) if (await run(fn, ...args)) return;
   assert.fail(`never true: ${fn}`);
 }
-const panels = () => [...document.querySelectorAll('.vireo')].map((p) => [p.querySelectorAll('.vireo-rows:not([hidden]) .vireo-row').length,
+const panels = () => [...$$('.vireo')].map((p) => [p.querySelectorAll('.vireo-rows:not([hidden]) .vireo-row').length,
   p.getBoundingClientRect().height, p.getBoundingClientRect().width, p.querySelector('button').getAttribute('aria-expanded')]);
 
 test('pasted snippets become live panels', async (t) => {
@@ -55,7 +55,9 @@ test('pasted snippets become live panels', async (t) => {
     '--disable-sync', '--window-size=800,700', `--user-data-dir=${fs.mkdtempSync(path.join(os.tmpdir(), 'vireo-chromium-'))}`];
   driverUrl = `http://127.0.0.1:${driverPort}/session`;
   driverUrl += '/' + (await wd('POST', '', { capabilities: { alwaysMatch: { 'goog:chromeOptions': { binary: '/usr/bin/chromium', args } } } })).sessionId;
-  await wd('POST', '/goog/cdp/execute', { cmd: 'Page.addScriptToEvaluateOnNewDocument', params: { source: 'window.seen = []; document.addEventListener("securitypolicyviolation", (e) => seen.push([e.violatedDirective, e.blockedURI]))' } });
+  await wd('POST', '/goog/cdp/execute', { cmd: 'Page.addScriptToEvaluateOnNewDocument', params: { source: 'window.seen = []; document.addEventListener("securitypolicyviolation", (e) => seen.push([e.violatedDirective, e.blockedURI]));' +
+    // The panels' insides, through their shadow roots.
+    'window.$$ = (sel) => [...document.querySelectorAll("vireo-status")].flatMap((h) => [...h.shadowRoot.querySelectorAll(sel)]); window.$1 = (sel) => $$(sel)[0];' } });
 
   // A strict page refuses the snippet's own style attributes and OBJECTs with or without the script.
   await wd('POST', '/url', { url: `http://127.0.0.1:${sitePort}/bare` });
@@ -65,31 +67,31 @@ test('pasted snippets become live panels', async (t) => {
     setGame('Vireo Test Arena', 'q3dm17');
     await wd('POST', '/url', { url: `http://127.0.0.1:${sitePort}${page}` });
     // Every panel made and titled: a slow first start of the browser must not pass this on none.
-    await until(() => { const titles = [...document.querySelectorAll('.vireo-title')]; return titles.length === 3 && titles.every((e) => e.textContent === 'Vireo Test Arena'); });
+    await until(() => { const titles = [...$$('.vireo-title')]; return titles.length === 3 && titles.every((e) => e.textContent === 'Vireo Test Arena'); });
     assert.deepEqual(await run(panels), [[3, 118, 514, 'true'], [0, 43, 514, 'false'], [0, 43, 514, 'false']]);
-    assert.match(await run(() => document.querySelector('.vireo-summary').textContent), /^q3dm17 {2}· {2}3\/16 players {2}· {2}Quake III Arena {2}· {2}127.0.0.1:\d+$/);
+    assert.match(await run(() => $1('.vireo-summary').textContent), /^q3dm17 {2}· {2}3\/16 players {2}· {2}Quake III Arena {2}· {2}127.0.0.1:\d+$/);
     assert.equal(await run(() => [...document.links].filter((a) => a.textContent === 'Get Vireo' && a.getBoundingClientRect().height > 0).length), 3);
 
     setGame('Vireo Test Arena', 'q3dm6');
     const before = asked;
-    await until(() => document.querySelector('.vireo-summary').textContent.startsWith('q3dm6'));
+    await until(() => $1('.vireo-summary').textContent.startsWith('q3dm6'));
     await sleep(3000);
     assert.ok(asked - before <= 6, `three panels of one server share one request a second, not ${asked - before} in about 4 s`);
-    await run(() => scrollTo(0, 1e5)); await until(() => [...document.querySelectorAll('.vireo')].every((p) => !p.vireoPanel.visible));
+    await run(() => scrollTo(0, 1e5)); await until(() => [...$$('.vireo')].every((p) => !p.vireoPanel.visible));
     // Counted before scrolling back: panels coming into view ask at once.
     await sleep(1500); const hidden = asked; await sleep(2500); const later = asked;
     await run(() => scrollTo(0, 0));
     assert.equal(later, hidden, 'panels out of view ask nothing');
 
-    await run(() => document.querySelectorAll('.vireo button')[1].focus());
+    await run(() => $$('.vireo button')[1].focus());
     await wd('POST', '/actions', { actions: [{ type: 'key', id: 'k', actions: [{ type: 'keyDown', value: '\uE007' }, { type: 'keyUp', value: '\uE007' }] }] });
-    await until(() => document.querySelectorAll('.vireo-rows:not([hidden]) .vireo-row').length === 6);
+    await until(() => $$('.vireo-rows:not([hidden]) .vireo-row').length === 6);
     assert.deepEqual((await run(panels))[1], [3, 116, 514, 'true']);
 
     hostile = '<img src=x onerror="window.pwned=1">\u202e' + 'A'.repeat(10240);
     setGame(hostile, 'q3dm6');
     // The gateway keeps a bounded name: the first 96 characters, shown as text.
-    await until((h) => document.querySelector('.vireo-title').textContent === h, hostile.slice(0, 96));
+    await until((h) => $1('.vireo-title').textContent === h, hostile.slice(0, 96));
     assert.deepEqual(await run(() => [window.pwned, document.querySelectorAll('img').length]), [null, 0]);
     assert.deepEqual((await run(panels)).map((p) => p[2]), [514, 514, 514]);
     assert.deepEqual(await run(() => window.seen.sort()), page === '/strict' ? baseline : []);
@@ -97,12 +99,27 @@ test('pasted snippets become live panels', async (t) => {
   // On a phone the panels fit the screen: nothing off it, no sideways scrolling, the toggle in reach.
   await wd('POST', '/window/rect', { width: 360, height: 700 });
   const fits = () => { const w = document.documentElement.clientWidth; return document.documentElement.scrollWidth <= w &&
-    [...document.querySelectorAll('.vireo, .vireo-toggle, .vireo-state')].every((e) => e.getBoundingClientRect().right <= w); };
+    [...$$('.vireo, .vireo-toggle, .vireo-state')].every((e) => e.getBoundingClientRect().right <= w); };
   await until(fits);
   await wd('POST', '/window/rect', { width: 800, height: 700 });
   // Only the state is a live region, and the panel is labelled by the server's name.
-  assert.deepEqual(await run(() => [...document.querySelectorAll('[role=status]')].map((e) => e.className.split(' ')[0])), ['vireo-state', 'vireo-state', 'vireo-state']);
-  assert.equal(await run(() => document.getElementById(document.querySelector('.vireo').getAttribute('aria-labelledby')).textContent), hostile.slice(0, 96));
+  assert.deepEqual(await run(() => [...$$('[role=status]')].map((e) => e.className.split(' ')[0])), ['vireo-state', 'vireo-state', 'vireo-state']);
+  assert.equal(await run(() => $1('.vireo').getRootNode().getElementById($1('.vireo').getAttribute('aria-labelledby')).textContent), hostile.slice(0, 96));
+  // In a 400 px column, a theme's rules for divs, spans and buttons move nothing in the panel.
+  const column = (theme) => `<!doctype html><style>${theme}</style><body><div class="entry-content" style="width:400px">` +
+    snippet(118, 'q3', '127.0.0.1', qport, 1000, 1, 1740) + `</div><script src="${src}/vireo.js" defer></script>`;
+  pages['/column'] = { html: column(''), headers: {} };
+  pages['/themed'] = { html: column('div{margin-bottom:.8em} span{line-height:1.7} .entry-content button{background:pink;padding:9px} *{letter-spacing:2px}'), headers: {} };
+  const layout = [];
+  for (const page of ['/column', '/themed']) {
+    await wd('POST', '/url', { url: `http://127.0.0.1:${sitePort}${page}` });
+    await until(() => $$('.vireo-row').length === 3 && $1('vireo-status, .vireo') && document.querySelector('vireo-status').style.visibility === '');
+    layout.push(await run(() => { const p = $1('.vireo').getBoundingClientRect();
+      return [p.width, getComputedStyle($1('.vireo-toggle')).backgroundColor, ...$$('.vireo-title, .vireo-state, .vireo-summary, .vireo-row, .vireo-toggle').map((e) => {
+        const r = e.getBoundingClientRect(); return [r.x - p.x, r.y - p.y, r.width, r.height].map(Math.round); })]; }));
+  }
+  assert.deepEqual(layout[1], layout[0]);
+  assert.equal(layout[0][0], 400);
   // Served from the site's own files, the script names its gateway; while that cannot be reached,
   // the panel says so at once, and turns live when it is back, with no reload.
   const away = await freePort(), copy = (ext) => fs.readFileSync(process.env.VIREO_JS.replace(/\.js$/, '.' + ext));
@@ -110,22 +127,22 @@ test('pasted snippets become live panels', async (t) => {
   pages['/js/vireo-1.0.css'] = { html: copy('css'), headers: { 'Content-Type': 'text/css' } };
   pages['/own'] = { html: '<!doctype html><body>' + snippet(43, 'q3', '127.0.0.1', qport, 1000, 0, 1740) + `<script src="/js/vireo-1.0.js" data-gateway="http://127.0.0.1:${away}" defer></script>`, headers: {} };
   await wd('POST', '/url', { url: `http://127.0.0.1:${sitePort}/own` });
-  await until(() => document.querySelector('.vireo-state')?.textContent === 'status unavailable' && getComputedStyle(document.querySelector('.vireo')).height === '43px');
+  await until(() => $1('.vireo-state')?.textContent === 'status unavailable' && getComputedStyle($1('.vireo')).height === '43px');
   const back = http.createServer(front.listeners('request')[0]);
   await new Promise((r) => back.listen(away, '127.0.0.1', r));
-  await until(() => document.querySelector('.vireo-state')?.textContent === 'online');
+  await until(() => $1('.vireo-state')?.textContent === 'online');
   back.close(); back.closeAllConnections();
   // A server the gateway may not ask about is asked about once, not at every refresh.
   pages['/refused'] = { html: '<!doctype html><body>' + snippet(43, 'q3', '127.0.0.1', qport + 1, 1000, 0, 1740) + `<script src="${src}/vireo.js" defer></script>`, headers: {} };
   const beforeRefused = asked;
   await wd('POST', '/url', { url: `http://127.0.0.1:${sitePort}/refused` });
-  await until(() => document.querySelector('.vireo-state')?.textContent === 'not allowed');
+  await until(() => $1('.vireo-state')?.textContent === 'not allowed');
   await sleep(3000);
   assert.equal(asked - beforeRefused, 1, 'a refused panel asks once');
   // A failed panel keeps its collapsed lines and no toggle that would hide nothing.
-  assert.deepEqual(await run(() => [document.querySelector('.vireo').getBoundingClientRect().height, getComputedStyle(document.querySelector('.vireo-toggle')).display]), [43, 'none']);
+  assert.deepEqual(await run(() => [$1('.vireo').getBoundingClientRect().height, getComputedStyle($1('.vireo-toggle')).display]), [43, 'none']);
   await wd('POST', '/url', { url: `http://127.0.0.1:${sitePort}/plain` });
-  await until(() => document.querySelectorAll('.vireo-title').length === 3);
+  await until(() => $$('.vireo-title').length === 3);
   front.closeAllConnections(); front.close(); gateway.kill();
-  await until(() => [...document.querySelectorAll('.vireo-state')].every((s) => s.textContent === 'status unavailable'));
+  await until(() => [...$$('.vireo-state')].every((s) => s.textContent === 'status unavailable'));
 });
