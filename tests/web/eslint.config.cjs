@@ -12,7 +12,8 @@ module.exports = [
   },
   {
     files: ['tests/web/**/*.js', 'tests/web/**/*.cjs'],
-    languageOptions: { ecmaVersion: 2022, sourceType: 'commonjs', globals: { ...globals.node, ...globals.browser } },
+    // $$ and $1 are the browser test's helpers, put into each page it opens.
+    languageOptions: { ecmaVersion: 2022, sourceType: 'commonjs', globals: { ...globals.node, ...globals.browser, $$: 'readonly', $1: 'readonly' } },
     rules: { 'no-var': 'error', 'prefer-const': 'error' }
   }
 ];
