@@ -156,11 +156,12 @@
     const tone = answered ? reply.tone : reply || !statusPath(s) ? 'trouble' : 'dim';
     const fit = data && expanded ? rowsThatFit(heightPx) : 0;
     const rows = data ? reply.rows.slice(0, fit) : [];
-    const more = data ? reply.rows.length + (reply.rowsLeftOut || 0) - fit : 0;
+    const count = data ? reply.rows.length + (reply.rowsLeftOut || 0) : 0;
+    const more = count - fit;
     return {
       title: (answered && reply.title) || address, state, tone,
       summary: (answered && reply.summary) || gameName(s.game), rows,
-      more: fit > 0 && more > 0 ? W.more.replace('%1', more) : '',
+      more: fit > 0 && more > 0 ? W.more.replace('%1', more) : '', count,
       // No status to show, and none coming by itself: the panel shrinks to its collapsed lines.
       failed: !!reply && (!answered || !!reply.settled)
     };
@@ -324,11 +325,23 @@
     const summary = el('div', 'vireo-summary', root);
     const rows = el('div', 'vireo-rows', root);
     rows.id = id;
-    // Small headings over the columns; what did not fit is counted right after the name heading.
+    // To a screen reader the rows are a table, read when asked for and never announced: column
+    // headings, and each player's name as the header of its row.
+    rows.setAttribute('role', 'table');
+    rows.setAttribute('aria-labelledby', title.id);
+    const cell = (cls, row, role) => {
+      const e = el('span', cls, row);
+      e.setAttribute('role', role);
+      return e;
+    };
+    // Small headings over the columns; what did not fit is counted right after the name heading
+    // (for a screen reader, by the table's row count).
     const heads = el('div', 'vireo-heads', rows);
-    el('span', 'vireo-name', heads).textContent = W.player;
+    heads.setAttribute('role', 'row');
+    cell('vireo-name', heads, 'columnheader').textContent = W.player;
     const more = el('span', 'vireo-more', heads);
-    for (const t of [W.score, W.ping]) el('span', 'vireo-num', heads).textContent = t;
+    more.setAttribute('aria-hidden', 'true');
+    for (const t of [W.score, W.ping]) cell('vireo-num', heads, 'columnheader').textContent = t;
 
     const panel = {
       intervalMs: s.intervalMs, visible: !watcher, expanded: s.details, height: h.initial, reply: null,
@@ -348,10 +361,15 @@
       setText(summary, v.summary);
       rows.hidden = v.rows.length === 0;
       setText(more, v.more);
+      if (v.count > v.rows.length) rows.setAttribute('aria-rowcount', String(v.count + 1));
+      else rows.removeAttribute('aria-rowcount');
       while (rows.children.length > v.rows.length + 1) rows.lastChild.remove();
       v.rows.forEach((r, i) => {
         const row = rows.children[i + 1] || el('div', 'vireo-row', rows);
-        if (!row.firstChild) ['vireo-name', 'vireo-num', 'vireo-num'].forEach((c) => el('span', c, row));
+        if (!row.firstChild) {
+          row.setAttribute('role', 'row');
+          ['rowheader', 'cell', 'cell'].forEach((role, k) => cell(k ? 'vireo-num' : 'vireo-name', row, role));
+        }
         setText(row.children[0], r.name);
         setText(row.children[1], String(r.score));
         setText(row.children[2], String(r.ping));

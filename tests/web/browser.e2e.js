@@ -102,8 +102,15 @@ test('pasted snippets become live panels', async (t) => {
     [...$$('.vireo, .vireo-toggle, .vireo-state')].every((e) => e.getBoundingClientRect().right <= w); };
   await until(fits);
   await wd('POST', '/window/rect', { width: 800, height: 700 });
-  // Only the state is a live region, and the panel is labelled by the server's name.
-  assert.deepEqual(await run(() => [...$$('[role=status]')].map((e) => e.className.split(' ')[0])), ['vireo-state', 'vireo-state', 'vireo-state']);
+  // The rows are a table: column headings, and names as row headers.
+  assert.deepEqual(await run(() => [$$('[role=columnheader]').slice(0, 3).map((e) => e.textContent), $$('[role=rowheader]').length, $$('[role=table]').length]),
+    [['Player', 'Score', 'Ping'], 6, 3]);
+  // In the browser's accessibility tree only the three states are live, and the two open panels'
+  // rows are tables (the closed one's are hidden).
+  const ax = (await wd('POST', '/goog/cdp/execute', { cmd: 'Accessibility.getFullAXTree', params: {} })).nodes;
+  const live = ax.filter((n) => (n.properties || []).some((p) => p.name === 'live' && p.value.value !== 'off'));
+  assert.deepEqual([live.map((n) => n.role.value), ax.filter((n) => n.role?.value === 'table').length], [['status', 'status', 'status'], 2]);
+  // The panel is labelled by the server's name.
   assert.equal(await run(() => $1('.vireo').getRootNode().getElementById($1('.vireo').getAttribute('aria-labelledby')).textContent), hostile.slice(0, 96));
   // In a 400 px column, a theme's rules for divs, spans and buttons move nothing in the panel.
   const column = (theme) => `<!doctype html><style>${theme}</style><body><div class="entry-content" style="width:400px">` +
