@@ -123,6 +123,7 @@ TEST_F(GatewayTest, AnswersStatusOfQuake3AndA2sServers) {
     EXPECT_EQ(quake.status, 200);
     EXPECT_EQ(quake.header("Content-Type"), "application/json; charset=utf-8");
     EXPECT_EQ(quake.header("Access-Control-Allow-Origin"), "https://a.example");
+    EXPECT_EQ(quake.header("Access-Control-Expose-Headers"), "Date");  // the page judges age by it
     const Reply other = fetch(q3Path(), "Origin: https://b.example\r\n");
     EXPECT_EQ(other.header("Access-Control-Allow-Origin"), "");
     EXPECT_EQ(other.header("Vary"), "Origin");

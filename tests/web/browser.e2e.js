@@ -15,9 +15,17 @@ const tell = (...lines) => q3.stdin.write(lines.map((l) => l + '\n').join(''));
 const setGame = (name, map) => tell(`name ${name}`, `map ${map}`);
 let asked = 0, hostile = '', gwPort, gateway, driverUrl, pages = {};
 // In front of the gateway: counts the status requests the browser makes, and can be cut off. To
-// the gateway's own address: "localhost" may mean ::1 first, where it does not listen.
+// the gateway's own address: "localhost" may mean ::1 first, where it does not listen. Like a
+// cache that kept an old answer, it can also answer with the gateway's last words, queried
+// `replayAge` seconds ago, and its own Date.
+let replayAge = 0, lastAnswer = {};
 const front = http.createServer((req, res) => {
   if (req.url.startsWith('/status.json')) asked++;
+  if (replayAge && req.url.startsWith('/status.json')) {
+    const old = { ...lastAnswer, queriedAt: new Date(Date.now() - replayAge * 1000).toISOString() };
+    return res.writeHead(200, { 'Content-Type': 'application/json', 'Access-Control-Allow-Origin': '*', 'Access-Control-Expose-Headers': 'Date' }).end(JSON.stringify(old));
+  }
+  if (req.url.startsWith('/status.json')) res.on('pipe', (r) => { let b = ''; r.on('data', (d) => (b += d)).on('end', () => { try { lastAnswer = JSON.parse(b); } catch { /* not JSON */ } }); });
   req.pipe(http.request({ host: '127.0.0.1', port: gwPort, path: req.url, method: req.method, headers: req.headers }, (r) => (res.writeHead(r.statusCode, r.headers), r.pipe(res))).on('error', () => res.destroy()));
 });
 const site = http.createServer((req, res) => pages[req.url] ? res.writeHead(200, pages[req.url].headers).end(pages[req.url].html) : res.writeHead(404).end());
@@ -150,6 +158,13 @@ test('pasted snippets become live panels', async (t) => {
   assert.deepEqual(await run(() => [$1('.vireo').getBoundingClientRect().height, getComputedStyle($1('.vireo-toggle')).display]), [43, 'none']);
   await wd('POST', '/url', { url: `http://127.0.0.1:${sitePort}/plain` });
   await until(() => $$('.vireo-title').length === 3);
+  // An answer kept too long by a cache in front is shown for what it is, by its age.
+  replayAge = 4;
+  await until(() => $$('.vireo-state').every((e) => /^online \(stale\), [45] s old$/.test(e.textContent)));
+  replayAge = 3600;
+  await until(() => $$('.vireo-state').every((e) => e.textContent === 'status unavailable'));
+  replayAge = 0;
+  await until(() => $$('.vireo-state').every((e) => e.textContent === 'online'));
   front.closeAllConnections(); front.close(); gateway.kill();
   await until(() => [...$$('.vireo-state')].every((s) => s.textContent === 'status unavailable'));
 });
