@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Puts the tool's live preview and the web panel that vireo.js draws for the same (fake, local)
-# Quake III server side by side, as docs/preview-vs-web.png, the web side through vireo-gateway.
+# Quake III server side by side, as docs/preview-vs-web.png, the web side through vireo-gateway;
+# then the panel at 514 px, in a themed 400 px column and on a 360 px phone, as docs/web-widths.png.
 # Needs what docs/make-screenshots.sh needs, plus chromium; run after building build/debug
 # (TAMARIN=path shoots another build of the tool).
 set -euo pipefail
@@ -46,3 +47,25 @@ chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
 convert "$work/web.png" -crop "514x${height}+0+0" +repage "$work/web.png"
 convert "$work/preview.png" "$work/web.png" -background white -splice 12x0 +append +repage \
     docs/preview-vs-web.png
+
+# The same panel where pages are narrower: a 400 px column under a theme's aggressive rules for
+# divs, spans and buttons, and a 360 px phone, as docs/web-widths.png beside the 514 px one.
+snippet=$("$build/tests/web/web_snippet" "$height" q3 127.0.0.1 27962 30000 1 $((765 + 8 * 195)))
+column() { # $1: file, $2: column width, $3: the theme's rules
+    printf '<!doctype html><meta charset=utf-8><style>body{margin:0;background:#fff} %s</style>' "$3"
+    printf '<body><div class="entry-content" style="width:%spx">%s</div>' "$2" "$snippet"
+    printf '<script src="http://127.0.0.1:18931/vireo.js" defer></script>\n'
+}
+column 400 400 'div{margin-bottom:.8em} span{line-height:1.7} .entry-content button{background:pink;padding:9px} *{letter-spacing:2px}' \
+    >"$work/site/themed.html"
+column 360 360 '' >"$work/site/phone.html"
+for page in themed phone; do
+    width=$([ $page = themed ] && echo 400 || echo 360)
+    chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
+        --disable-background-networking --disable-component-update --disable-sync \
+        --user-data-dir="$work/profile" --hide-scrollbars --window-size="$width,$((height + 200))" \
+        --virtual-time-budget=5000 --screenshot="$work/$page.png" "http://127.0.0.1:18932/$page.html" 2>/dev/null
+    convert "$work/$page.png" -crop "${width}x${height}+0+0" +repage "$work/$page.png"
+done
+convert "$work/web.png" "$work/themed.png" "$work/phone.png" -background white -splice 12x0 +append \
+    -chop 12x0 +repage docs/web-widths.png
