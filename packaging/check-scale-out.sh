@@ -152,7 +152,9 @@ PY
 kill "${gateway_pids[1]}"
 wait "${gateway_pids[1]}" 2>/dev/null || true
 : >"$scratch/access.txt"
-sleep $((period + 1))  # every answer expired, so each server goes to its gateway again
+# Every answer past its max-age and past the stale-while-revalidate that follows it: otherwise
+# nginx may serve it stale and refresh it in a background subrequest, which it does not log.
+sleep $((2 * period + 1))
 send 200 4 || fail "requests failed after gateway b stopped"
 owners | grep -v " 127.0.0.1:${gateway_ports[1]}\$" | sort -u >"$scratch/owners-after.txt"
 moved=0
