@@ -119,7 +119,9 @@ owners >"$scratch/owners-before.txt"
 on_a=$(grep -c " 127.0.0.1:${gateway_ports[0]}\$" "$scratch/owners-before.txt" || true)
 on_b=$((servers - on_a))
 echo "-- 500 requests: each of $servers servers asked through one gateway; $on_a on gateway a, $on_b on b"
-{ [ "$on_a" -ge 5 ] && [ "$on_b" -ge 5 ]; } || fail "the servers are not shared out: $on_a and $on_b"
+# The ring's points fall where the ports' hashes put them, so one gateway may well get 15 of the
+# 20: shared out means each has a few, not half.
+{ [ "$on_a" -ge 2 ] && [ "$on_b" -ge 2 ]; } || fail "the servers are not shared out: $on_a and $on_b"
 
 # Each server: queries no closer together than the refresh period, and no more than it allows;
 # nginx keeps time in whole seconds, so a cached answer may outlive its max-age by up to one.
