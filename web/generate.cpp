@@ -17,6 +17,9 @@ using namespace tamarin;
 
 namespace {
 
+// The panel's type size at 100 %, in pixels: the preview's plain text.
+constexpr int kBasePx = 12;
+
 QJsonObject gameNames() {
     QJsonObject games;
     for (const GameTypeInfo& type : knownGameTypes()) {
@@ -54,6 +57,8 @@ QByteArray sharedFacts() {
         {QStringLiteral("rowsTopTwips"), kRowsTopTwips},
         {QStringLiteral("rowTwips"), kRowHeightTwips},
         {QStringLiteral("maxTwips"), kMaxHeightTwips},
+        {QStringLiteral("summaryTopTwips"), kSummaryTopTwips},
+        {QStringLiteral("basePx"), kBasePx},
         {QStringLiteral("minRefreshMs"), refresh::kMinRefreshMs},
         {QStringLiteral("games"), gameNames()},
         {QStringLiteral("words"), panelWords()},
@@ -61,37 +66,45 @@ QByteArray sharedFacts() {
     return QJsonDocument(facts).toJson(QJsonDocument::Compact);
 }
 
-QString px(int twips) {
-    return QStringLiteral("%1px").arg(look::pixelsAt96Dpi(twips));
+// A length of the layout in the panel's em, so that text zoom, a minimum font size or the page's
+// --vireo-font-size grow the lines along with their text; exactly the preview's pixels at 100 %.
+QString em(int twips) {
+    return QStringLiteral("calc(%1em / %2)").arg(look::pixelsAt96Dpi(twips)).arg(kBasePx);
 }
 
 QString colour(unsigned rgb) {
     return QStringLiteral("#%1").arg(rgb, 6, 16, QLatin1Char('0'));
 }
 
-// The layout and the palette as custom properties of the panel, for the stylesheet's rules.
+// The layout and the palette as custom properties of the panel, for the stylesheet's rules. A
+// page may set the colours through --vireo-<colour> on the panel or above it; the layout is the
+// panel's own.
 QByteArray lookProperties() {
     using namespace look;
+    const auto paletteColour = [](const char* name, unsigned rgb) {
+        return QStringLiteral("var(--vireo-%1, %2)").arg(QLatin1String(name), colour(rgb));
+    };
     const QList<std::pair<const char*, QString>> properties{
         {"width", QStringLiteral("%1px").arg(kWidthPx)},
-        {"collapsed-height", px(kCollapsedHeightTwips)},
-        {"margin", px(kMarginTwips)},
-        {"title-top", px(kTitleTopTwips)},
-        {"title-height", px(kTitleHeightTwips)},
-        {"summary-top", px(kSummaryTopTwips)},
-        {"summary-height", px(kSummaryHeightTwips)},
-        {"headings-top", px(kHeadingsTopTwips)},
-        {"headings-height", px(kHeadingsHeightTwips)},
-        {"rows-top", px(kRowsTopTwips)},
-        {"row-height", px(kRowHeightTwips)},
-        {"button-top", px(kButtonTopTwips)},
-        {"button-size", px(kButtonSizeTwips)},
-        {"panel", colour(kPanel)},
-        {"text", colour(kText)},
-        {"dim-text", colour(kDimText)},
-        {"separator", colour(kSeparator)},
-        {"online", colour(kOnline)},
-        {"trouble", colour(kTrouble)},
+        {"base-size", QStringLiteral("%1px").arg(kBasePx)},
+        {"collapsed-height", em(kCollapsedHeightTwips)},
+        {"margin", em(kMarginTwips)},
+        {"title-top", em(kTitleTopTwips)},
+        {"title-height", em(kTitleHeightTwips)},
+        {"summary-top", em(kSummaryTopTwips)},
+        {"summary-height", em(kSummaryHeightTwips)},
+        {"headings-top", em(kHeadingsTopTwips)},
+        {"headings-height", em(kHeadingsHeightTwips)},
+        {"rows-top", em(kRowsTopTwips)},
+        {"row-height", em(kRowHeightTwips)},
+        {"button-top", em(kButtonTopTwips)},
+        {"button-size", em(kButtonSizeTwips)},
+        {"colour-panel", paletteColour("panel", kPanel)},
+        {"colour-text", paletteColour("text", kText)},
+        {"colour-dim-text", paletteColour("dim-text", kDimText)},
+        {"colour-separator", paletteColour("separator", kSeparator)},
+        {"colour-online", paletteColour("online", kOnline)},
+        {"colour-trouble", paletteColour("trouble", kTrouble)},
     };
     QStringList lines{
         QStringLiteral("/* Generated from the panel's one definition of its look. */"),

@@ -15,6 +15,8 @@
   const TIMEOUT_MS = 10000;
   const RETRY_FIRST_MS = 1000;
   const RETRY_CAP_MS = 60000;
+  // The two type-size probes are 0.75 em (the headings) and 10 em (never held up by a minimum).
+  const PROBE_RATIO = 10 / 0.75;
   const PARAMS = ['GameType', 'HostName', 'HostPort', 'RefreshInterval', 'Details', 'ExpandedHight'];
 
   function isVireoClassId(text) {
@@ -70,8 +72,9 @@
     return { collapsed, expanded, initial: s.details ? (laidOut > 0 ? laidOut : expanded) : collapsed };
   }
 
-  function rowsThatFit(heightPx) {
-    const twips = Math.min(heightPx * TWIPS_PER_PX, SHARED.maxTwips);
+  // Rows whose lines are `scale` times the preview's (text zoom, a larger type) fit fewer.
+  function rowsThatFit(heightPx, scale = 1) {
+    const twips = Math.min(heightPx * TWIPS_PER_PX / scale, SHARED.maxTwips);
     const top = SHARED.rowsTopTwips;
     return twips >= top ? Math.floor((twips - top) / SHARED.rowTwips) : 0;
   }
@@ -145,7 +148,7 @@
 
   // The texts a panel shows for a reply (null: no answer yet), as the desktop preview draws them.
   // An answer brings its own words; the panel words only what it knows without one.
-  function view(s, given, heightPx, expanded) {
+  function view(s, given, heightPx, expanded, scale = 1) {
     const reply = judgeAge(s, given);
     const address = s.host ? hostText(s.host) + ':' + (s.port || s.portText) : W.noServer;
     const answered = !!reply && !reply.failed;
@@ -154,7 +157,8 @@
     if (!statusPath(s)) state = W.notQueried;
     else if (reply) state = answered ? reply.stateText : W.unavailable;
     const tone = answered ? reply.tone : reply || !statusPath(s) ? 'trouble' : 'dim';
-    const fit = data && expanded ? rowsThatFit(heightPx) : 0;
+    // A larger type fits fewer rows in the snippet's height, but never none where the preview has some.
+    const fit = data && expanded ? Math.min(rowsThatFit(heightPx), Math.max(1, rowsThatFit(heightPx, scale))) : 0;
     const rows = data ? reply.rows.slice(0, fit) : [];
     const count = data ? reply.rows.length + (reply.rowsLeftOut || 0) : 0;
     const more = count - fit;
@@ -235,9 +239,19 @@
     };
   }
 
+  // The panel's height: the snippet's, or more when its type is larger than the preview's and its
+  // lines need the room (at least one row shows when there are rows). A panel with no status to
+  // show, and none coming by itself, keeps only its first line.
+  function panelHeight(v, heightPx, scale) {
+    const px = (twips) => Math.ceil(twips * scale / TWIPS_PER_PX);
+    if (v.failed) return px(SHARED.summaryTopTwips);
+    const needed = v.rows.length > 0 ? px(SHARED.rowsTopTwips + v.rows.length * SHARED.rowTwips) : px(SHARED.collapsedTwips);
+    return Math.max(heightPx, needed);
+  }
+
   const api = {
     isVireoClassId, readSettings, styleHeightPx, heights, rowsThatFit, refreshMs, statusPath,
-    interpretReply, view, createHub
+    interpretReply, view, panelHeight, createHub
   };
   if (typeof module === 'object' && module.exports) module.exports = api;
   if (typeof document === 'undefined') return;
@@ -352,9 +366,11 @@
       }
     };
     function draw() {
-      const v = view(s, panel.reply, panel.height, panel.expanded);
-      root.style.height = (v.failed ? h.collapsed : panel.height) + 'px';
+      const scale = parseFloat(getComputedStyle(root).fontSize) / SHARED.basePx || 1;
+      const v = view(s, panel.reply, panel.height, panel.expanded, scale);
+      root.style.height = panelHeight(v, panel.height, scale) + 'px';
       button.hidden = v.failed;
+      summary.hidden = v.failed;
       setText(title, v.title);
       setText(state, v.state);
       state.className = 'vireo-state vireo-' + v.tone;
@@ -384,6 +400,21 @@
       panel.height = panel.expanded ? h.expanded : h.collapsed;
       draw();
     });
+    // A minimum font size enlarges the small type (the headings) but not the em the layout is
+    // measured in, so the lines would overprint: then the whole panel's type is set larger, until
+    // the headings are at their share of it again. Two hidden probes measure the type as drawn.
+    const probe = el('div', 'vireo-probe', root);
+    probe.setAttribute('aria-hidden', 'true');
+    const [small, large] = [el('span', '', probe), el('span', '', probe)];
+    small.textContent = large.textContent = '0000000000';
+    function fitType() {
+      root.style.fontSize = '';
+      const enlarged = (small.getBoundingClientRect().width / large.getBoundingClientRect().width) * PROBE_RATIO;
+      if (enlarged > 1.05) root.style.fontSize = parseFloat(getComputedStyle(root).fontSize) * enlarged + 'px';
+    }
+    // Text zoom, a minimum font size and the stylesheet's arrival change the type: the height and
+    // the rows that fit follow.
+    if (typeof ResizeObserver === 'function') new ResizeObserver(() => { fitType(); draw(); }).observe(line);
     const host = shadowHost(root);
     host.vireoPanel = root.vireoPanel = panel;
     draw();

@@ -13,7 +13,7 @@ test('snippet values, heights and rows', () => {
   assert.deepEqual([settings({ HostPort: '70000' }).port, settings({ Details: 'False' }).details, settings({ Details: null }).details, settings({ RefreshInterval: 'x' }).intervalMs], [0, false, true, 0]);
   const cases = [[{}, undefined, [43, 116, 118]], [{ Details: 'False' }, 'HEIGHT: 43px', [43, 116, 43]], [{ ExpandedHight: '99999' }, '', [43, 2184, 2184]], [{ ExpandedHight: '-5' }, '', [43, 43, 43]]];
   for (const [over, style, want] of cases) assert.deepEqual(Object.values(v.heights(settings(over, style))), want);
-  assert.deepEqual([0, 50, 51, 116, 118, 9999].map(v.rowsThatFit), [0, 0, 0, 5, 5, 164]);
+  assert.deepEqual([0, 50, 51, 116, 118, 9999].map((h) => v.rowsThatFit(h)), [0, 0, 0, 5, 5, 164]);
   assert.deepEqual([[0, 5], [-1, 0], [200, 0], [200, 5], [30000, 5]].map(([i, m]) => v.refreshMs(i, m)), [0, 0, 1000, 5000, 30000]);
   assert.deepEqual([settings({ HostName: 'a&b=c' }), settings({ HostName: ' ' })].map(v.statusPath), ['status.json?game=hl&host=a%26b%3Dc&port=27015', null]);
 });
@@ -32,6 +32,12 @@ test('replies become texts and nothing else; the gateway words them', () => {
   assert.deepEqual([v.view(settings({ HostName: '' }), null, 43, false).state, v.view(settings({ GameType: 'zz' }), null, 43, false).summary], ['not queried yet', 'zz']);
   assert.deepEqual(v.interpretReply(429, {}, '7'), { busy: true, retryAfter: 7 });
   assert.deepEqual([null, { failed: true }, refused, r].map((x) => v.view(settings(), x, 118, true).failed), [false, true, true, false]);
+  // Twice the type: fewer rows (never none where there were some), a taller panel when it needs
+  // the room, and a failed panel of one line.
+  const seven = { ...r, rows: Array(7).fill(none) };
+  assert.deepEqual([[118, 1], [118, 2], [200, 2], [43, 2]].map(([h, k]) => { const x = v.view(settings(), seven, h, true, k); return [x.rows.length, x.more, v.panelHeight(x, h, k)]; }),
+    [[5, '+2 more', 118], [1, '+6 more', 128], [3, '+4 more', 200], [0, '', 86]]);
+  assert.deepEqual([1, 2].map((k) => v.panelHeight(v.view(settings(), refused, 118, true, k), 118, k)), [22, 44]);
 });
 
 test('one request per refresh for every panel of a server, none while out of sight', async () => {
