@@ -69,3 +69,33 @@ for page in themed phone; do
 done
 convert "$work/web.png" "$work/themed.png" "$work/phone.png" -background white -splice 12x0 +append \
     -chop 12x0 +repage docs/web-widths.png
+
+# The panel in both browsers as their tests leave it (514 px, the themed 400 px column, a 360 px
+# phone and, in Firefox, text-only zoom at 200 %), under the preview, as docs/web-browsers.png.
+mkdir -p "$work/shots"
+(cd "$build" && VIREO_SHOTS="$work/shots" ctest -R 'web_(chromium|firefox)' -j2 >/dev/null)
+for shot in "$work"/shots/*.png; do
+    # The first panel: the panel's own colour in the top of the page.
+    convert "$shot" -crop 800x190+0+0 +repage "$shot"
+    convert "$shot" -crop "$(convert "$shot" -alpha set +transparent '#1c222e' -format '%@' info:)" +repage "$shot"
+done
+caption() { # $1: image, $2: its caption, written under it
+    convert "$1" -background white -gravity south -splice 0x18 -font DejaVu-Sans -pointsize 12 \
+        -annotate +0+2 "$2" "$1"
+}
+caption "$work/preview.png" 'the preview'
+tiles=("$work/preview.png" null: null: null:)
+for browser in chromium firefox; do
+    caption "$work/shots/$browser-514px.png" "$browser, 514 px"
+    caption "$work/shots/$browser-themed.png" "$browser, a themed 400 px column"
+    caption "$work/shots/$browser-360px.png" "$browser, a 360 px phone"
+    tiles+=("$work/shots/$browser-514px.png" "$work/shots/$browser-themed.png" "$work/shots/$browser-360px.png")
+    if [ $browser = firefox ]; then
+        caption "$work/shots/firefox-text-zoom-200.png" 'firefox, text-only zoom 200 %'
+        tiles+=("$work/shots/firefox-text-zoom-200.png")
+    else
+        tiles+=(null:)
+    fi
+done
+montage "${tiles[@]}" -tile 4x3 -geometry '+10+6' -gravity northwest -background white \
+    docs/web-browsers.png
