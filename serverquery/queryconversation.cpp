@@ -1,6 +1,10 @@
 #include "serverquery/queryconversation.h"
 
+#include <QDateTime>
+#include <QRandomGenerator>
+
 #include "serverquery/a2sprotocol.h"
+#include "serverquery/bedrockprotocol.h"
 #include "serverquery/quake3protocol.h"
 
 namespace tamarin {
@@ -87,6 +91,23 @@ class A2sConversation : public QueryConversation {
     std::optional<quint32> lastChallenge_;
 };
 
+// One unconnected ping, one pong. Its resends are the same bytes, so any pong answers it.
+class BedrockConversation : public QueryConversation {
+  public:
+    QByteArray firstRequest() override {
+        return bedrockPingRequest(quint64(QDateTime::currentMSecsSinceEpoch()),
+                                  QRandomGenerator::global()->generate64());
+    }
+
+    ConversationStep onDatagram(QByteArrayView datagram) override {
+        return {{}, parseBedrockPong(datagram)};
+    }
+
+    ServerStatus onTimeout() const override {
+        return ServerStatus::withState(ServerStatus::State::NotAnswering);
+    }
+};
+
 }  // namespace
 
 std::unique_ptr<QueryConversation> makeConversation(QueryProtocol protocol) {
@@ -95,6 +116,8 @@ std::unique_ptr<QueryConversation> makeConversation(QueryProtocol protocol) {
             return std::make_unique<Quake3Conversation>();
         case QueryProtocol::A2S:
             return std::make_unique<A2sConversation>();
+        case QueryProtocol::Bedrock:
+            return std::make_unique<BedrockConversation>();
         case QueryProtocol::None:
             break;
     }

@@ -5,6 +5,7 @@
 #include <random>
 
 #include "serverquery/a2sprotocol.h"
+#include "serverquery/bedrockprotocol.h"
 #include "serverquery/bytereader.h"
 #include "serverquery/gametypes.h"
 #include "serverquery/quake3protocol.h"
@@ -61,7 +62,7 @@ TEST(GameTypes, CodesAreUniqueLowerCaseAndDescribed) {
         EXPECT_FALSE(seen.contains(code)) << type.code;
         seen.insert(code);
     }
-    EXPECT_EQ(seen.size(), 8);
+    EXPECT_EQ(seen.size(), 9);
 }
 
 // --- Reading bytes and text --------------------------------------------------------------------
@@ -459,4 +460,71 @@ TEST(Quake3Conversation, FinishesOnTheFirstStatusReply) {
     EXPECT_EQ(step.outcome->name, u"x"_s);
     EXPECT_EQ(talk->onTimeout().state, State::NotAnswering);
     EXPECT_FALSE(makeConversation(QueryProtocol::None));
+}
+
+// --- Minecraft: Bedrock Edition ------------------------------------------------------------------
+
+namespace {
+
+const QByteArray kRakNetMagic = QByteArray::fromHex("00ffff00fefefefefdfdfdfd12345678");
+
+// An unconnected pong as a server sends it: id, the ping's time, the server's id, the magic,
+// then the text with its length (big-endian) before it.
+QByteArray bedrockPong(const QByteArray& text, int claimedLength = -1) {
+    QByteArray pong = QByteArray::fromHex(
+                          "1c"
+                          "0000000000000001"
+                          "b7ee3c0a4a1e2d51") +
+                      kRakNetMagic;
+    const int length = claimedLength < 0 ? text.size() : claimedLength;
+    pong.append(char(length >> 8)).append(char(length & 0xff));
+    return pong + text;
+}
+
+}  // namespace
+
+TEST(Bedrock, PingCarriesTimeMagicAndClientId) {
+    EXPECT_EQ(bedrockPingRequest(0x0102030405060708, 0x1112131415161718).toHex(),
+              "01"
+              "0102030405060708"
+              "00ffff00fefefefefdfdfdfd12345678"
+              "1112131415161718");
+}
+
+TEST(Bedrock, ReadsThePongTextWithoutFormatting) {
+    // The layout the game's own dedicated server answers with.
+    const auto status = parseBedrockPong(bedrockPong(
+        "MCPE;Dedicated Server;390;1.14.60;0;10;13253860892328930865;Bedrock level;Survival;1;"
+        "19132;19133;"));
+    ASSERT_TRUE(status);
+    EXPECT_EQ(status->state, State::Online);
+    EXPECT_EQ(std::tuple(status->name, status->map, status->players, status->maxPlayers),
+              std::tuple(u"Dedicated Server"_s, u"Bedrock level"_s, 0, 10));
+    const auto coloured =
+        parseBedrockPong(bedrockPong("MCPE;\xc2\xa7"
+                                     "l\xc2\xa7"
+                                     "aGreen \xc2\xa7"
+                                     "rKeep;1;1.21;x;-4"));
+    ASSERT_TRUE(coloured);
+    EXPECT_EQ(std::tuple(coloured->name, coloured->map, coloured->players, coloured->maxPlayers),
+              std::tuple(u"Green Keep"_s, QString(), 0, 0));
+    EXPECT_EQ(stripMinecraftFormatting(u"a\u00a7"_s + QChar(0xd83d) + QChar(0xde00) + u"b\u00a7"_s),
+              u"ab"_s);
+}
+
+TEST(Bedrock, RejectsWhatIsNotAWholePong) {
+    const QByteArray text = "MCPE;Name;390;1.14.60;3;10";
+    QByteArray badMagic = bedrockPong(text);
+    badMagic[21] = 0;
+    QByteArray otherPacket = bedrockPong(text);
+    otherPacket[0] = 0x1d;
+    for (const QByteArray& datagram :
+         {badMagic, otherPacket, bedrockPong("MCPE;Name;390"), bedrockPong(text, text.size() + 1),
+          bedrockPong(";Name;390;1.14.60;3;10"), bedrockPong(text).first(34), QByteArray()}) {
+        EXPECT_FALSE(parseBedrockPong(datagram)) << datagram.toHex().toStdString();
+    }
+    // A text cut at its claimed length, with more bytes after it, reads only what was claimed.
+    const auto cut = parseBedrockPong(bedrockPong(text + ";Level;x", text.size()));
+    ASSERT_TRUE(cut);
+    EXPECT_EQ(cut->map, QString());
 }

@@ -202,7 +202,7 @@ TEST(VireoControlCatalogue, WrittenOnANewAccountOnlyAndNeverOverAUsersList) {
     MemoryStore fresh;
     VireoControl first(TwipsScale{}, contract::StoredProperties{}, fresh);
     EXPECT_EQ(fresh.saveAllCalls, 1);
-    EXPECT_EQ(fresh.get("Vireo", "Config", "ServerCount", "?"), "6");
+    EXPECT_EQ(fresh.get("Vireo", "Config", "ServerCount", "?"), "7");
     VireoControl second(TwipsScale{}, contract::StoredProperties{}, fresh);
     EXPECT_EQ(fresh.saveAllCalls, 1);
 
