@@ -3,6 +3,8 @@
 #include <QHostAddress>
 #include <QTimer>
 
+#include "serverquery/queryconversation.h"
+
 namespace tamarin::gateway {
 
 using Outcome = GatewayMetrics::QueryOutcome;
@@ -140,7 +142,9 @@ void StatusCache::startQuery(Entry& entry) {
                            entry.lookup.release()->deleteLater();
                            onFinished(entry, withState(ServerStatus::State::NotAnswering));
                        });
-    entry.lookup->setFuture(lookUpEndpoint(entry.key.host, entry.key.port));
+    const QueryProtocol protocol = protocolForGameType(entry.key.game);
+    entry.lookup->setFuture(
+        lookUpEndpoint(entry.key.host, entry.key.port, serviceRecordFor(protocol, entry.key.port)));
 }
 
 // Only the servers queried within the last minimum refresh need their time: the rest may be
@@ -171,10 +175,11 @@ void StatusCache::onLookedUp(Entry& entry) {
         publish(entry, published, refusal);
         return;
     }
-    queryAt(entry, address.toString());
+    // A service record may name another port than the one asked for.
+    queryAt(entry, address.toString(), endpointPort(*found));
 }
 
-void StatusCache::queryAt(Entry& entry, const QString& address) {
+void StatusCache::queryAt(Entry& entry, const QString& address, quint16 port) {
     if (!entry.query) {
         entry.query = std::make_unique<ServerQuery>();
         entry.query->setTimeoutMs(settings_.queryTimeoutMs);
@@ -184,7 +189,8 @@ void StatusCache::queryAt(Entry& entry, const QString& address) {
                 [this] { metrics_.countUdpDatagram(); });
     }
     metrics_.countUdpQuery();
-    entry.query->start(address, entry.key.port, protocolForGameType(entry.key.game));
+    entry.query->start(address, port ? port : entry.key.port, protocolForGameType(entry.key.game),
+                       entry.key.host);
 }
 
 void StatusCache::onFinished(Entry& entry, const ServerStatus& status) {

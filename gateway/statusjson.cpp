@@ -96,10 +96,14 @@ QByteArray statusJson(const PublishedStatus& published) {
         {QStringLiteral("maxPlayers"), online ? status.maxPlayers : 0},
         {QStringLiteral("rows"), online ? rowsJson(status.rows) : QJsonArray()},
         {QStringLiteral("rowsLeftOut"), online ? status.rowsLeftOut : 0},
+        {QStringLiteral("rowNumbers"), view.rowNumbers},
         {QStringLiteral("queriedAt"), published.queriedAt.toUTC().toString(Qt::ISODate)},
         {QStringLiteral("stale"), published.stale},
         {QStringLiteral("minRefresh"), published.minRefreshSeconds},
     };
+    if (online && status.latencyMs >= 0) {
+        json.insert(QStringLiteral("latencyMs"), status.latencyMs);
+    }
     addWords(json, view);
     return QJsonDocument(json).toJson(QJsonDocument::Compact);
 }

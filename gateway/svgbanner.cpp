@@ -131,10 +131,12 @@ void writeHeadings(SvgWriter& svg, int right, int numberWidth, const QString& mo
     const double centre = kHeadingsTop + kHeadingsHeight / 2.0;
     const QString player = QString::fromUtf8(words::kPlayerHeading);
     svg.text(kMargin, centre, kHeadingFont, kDimText, player);
-    svg.text(right - numberWidth, centre, kHeadingFont, kDimText,
-             QString::fromUtf8(words::kScoreHeading), " text-anchor=\"end\"");
-    svg.text(right, centre, kHeadingFont, kDimText, QString::fromUtf8(words::kPingHeading),
-             " text-anchor=\"end\"");
+    if (numberWidth > 0) {
+        svg.text(right - numberWidth, centre, kHeadingFont, kDimText,
+                 QString::fromUtf8(words::kScoreHeading), " text-anchor=\"end\"");
+        svg.text(right, centre, kHeadingFont, kDimText, QString::fromUtf8(words::kPingHeading),
+                 " text-anchor=\"end\"");
+    }
     if (!more.isEmpty()) {
         const int gap = int((player.size() + 2) * kHeadingFont * 0.56);
         svg.text(kMargin + gap, centre, kHeadingFont, kText, more);
@@ -148,7 +150,8 @@ void writeRows(SvgWriter& svg, const StatusView& view) {
                 .arg(kWidth - kMargin)
                 .arg(colour(look::kSeparator)));
     const int right = kWidth - kMargin;
-    const int numberWidth = int(8 * kRowFont * 0.56);  // "-0000000", as the preview reserves
+    // "-0000000", as the preview reserves; none for a game that lists names only.
+    const int numberWidth = view.rowNumbers ? int(8 * kRowFont * 0.56) : 0;
     if (!view.rows.isEmpty()) {
         writeHeadings(svg, right, numberWidth, view.moreText);
     }
@@ -157,6 +160,9 @@ void writeRows(SvgWriter& svg, const StatusView& view) {
         const double centre = kRowsTop + row * kRowHeight + kRowHeight / 2.0;
         const int nameWidth = right - 2 * numberWidth - kMargin;
         svg.text(kMargin, centre, kRowFont, kText, elided(player.name, nameWidth, kRowFont));
+        if (numberWidth == 0) {
+            continue;
+        }
         svg.text(right - numberWidth, centre, kRowFont, kDimText, QString::number(player.score),
                  " text-anchor=\"end\"");
         svg.text(right, centre, kRowFont, kDimText, QString::number(player.ping),

@@ -15,6 +15,8 @@ constexpr std::array kGames{
     GameTypeInfo{"tf2", "Team Fortress 2", QueryProtocol::A2S, 27015, "tf2"},
     GameTypeInfo{"cs2", "Counter-Strike 2", QueryProtocol::A2S, 27015, "cs2"},
     GameTypeInfo{"source", "Other Source engine game", QueryProtocol::A2S, 27015, nullptr},
+    GameTypeInfo{"minecraft", "Minecraft: Java Edition", QueryProtocol::MinecraftJava, 25565,
+                 "minecraft"},
     GameTypeInfo{"mbe", "Minecraft: Bedrock Edition", QueryProtocol::Bedrock, 19132, "mbe"},
 };
 

@@ -7,7 +7,7 @@
 namespace tamarin {
 
 // The query protocols the control speaks.
-enum class QueryProtocol { None, Quake3, A2S, Bedrock };
+enum class QueryProtocol { None, Quake3, A2S, Bedrock, MinecraftJava };
 
 // One game, written once: the options screen, the control's first catalogue, the gateway's help
 // and its JSON (and through it the web panel) all take their games from this table.

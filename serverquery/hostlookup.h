@@ -2,6 +2,7 @@
 
 #include <sys/socket.h>
 
+#include <QByteArray>
 #include <QFuture>
 #include <QString>
 #include <functional>
@@ -14,6 +15,9 @@ struct Endpoint {
     sockaddr_storage address{};
     socklen_t length = 0;
 };
+
+// The port of an endpoint, in host order.
+quint16 endpointPort(const Endpoint& endpoint);
 
 // The endpoint of a host written as a numeric IPv4 or IPv6 address, found without asking any name
 // server; nothing when the host is not such an address.
@@ -29,6 +33,22 @@ void setResolverForTesting(Resolver resolver);
 // without a result means the lookup could not be started (no thread to be had, or too many names
 // still waiting on their name servers). A lookup of a name whose lookup still runs shares that
 // one's future. Dropping the future drops the result: the lookup runs to its end and is forgotten.
-QFuture<std::optional<Endpoint>> lookUpEndpoint(const QString& host, quint16 port);
+//
+// With a `service` ("_minecraft._tcp"), the name's service record is asked for first, as the
+// game's own client does: its target and port are then the endpoint (the lowest priority, then
+// the greatest weight), and without one the name and port are.
+QFuture<std::optional<Endpoint>> lookUpEndpoint(const QString& host, quint16 port,
+                                                const QByteArray& service = {});
+
+// The target and port of the service record of `recordName` ("_minecraft._tcp.example.org"):
+// nothing when there is none or the answer is unreadable.
+struct ServiceTarget {
+    QByteArray target;
+    quint16 port = 0;
+};
+std::optional<ServiceTarget> lookUpService(const QByteArray& recordName);
+// Tests point service lookups at a name server of their own (IPv4, any port); a port of 0 goes
+// back to the system's.
+void setServiceNameServerForTesting(const QByteArray& ipv4, quint16 port);
 
 }  // namespace tamarin

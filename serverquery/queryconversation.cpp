@@ -1,10 +1,12 @@
 #include "serverquery/queryconversation.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QRandomGenerator>
 
 #include "serverquery/a2sprotocol.h"
 #include "serverquery/bedrockprotocol.h"
+#include "serverquery/minecraftprotocol.h"
 #include "serverquery/quake3protocol.h"
 
 namespace tamarin {
@@ -108,9 +110,72 @@ class BedrockConversation : public QueryConversation {
     }
 };
 
+// The handshake and status request, the status; then a ping, whose pong times the round trip.
+// A server that closes after the status, or never pongs, is online all the same.
+class MinecraftJavaConversation : public QueryConversation {
+  public:
+    MinecraftJavaConversation(const QString& host, quint16 port) : host_(host), port_(port) {}
+
+    bool overStream() const override { return true; }
+    QByteArray firstRequest() override { return minecraftStatusRequest(host_, port_); }
+
+    ConversationStep onDatagram(QByteArrayView bytes) override {
+        packets_.add(bytes);
+        QByteArray packet;
+        for (auto next = packets_.next(packet); next != MinecraftPackets::Next::NeedMore;
+             next = packets_.next(packet)) {
+            if (next == MinecraftPackets::Next::Broken) {
+                return {{}, onTimeout()};
+            }
+            if (ConversationStep step = onPacket(packet); !step.send.isEmpty() || step.outcome) {
+                return step;
+            }
+        }
+        return {};
+    }
+
+    ServerStatus onTimeout() const override {
+        return status_ ? *status_ : ServerStatus::withState(ServerStatus::State::NotAnswering);
+    }
+
+  private:
+    ConversationStep onPacket(QByteArrayView packet) {
+        if (!status_) {
+            status_ = parseMinecraftStatus(packet);
+            if (!status_) {
+                return {{}, onTimeout()};  // the first packet must be the status
+            }
+            pingTimer_.start();
+            return {minecraftPingRequest(kPingPayload), std::nullopt};
+        }
+        if (isMinecraftPong(packet, kPingPayload)) {
+            status_->latencyMs = int(pingTimer_.elapsed());
+            return {{}, status_};
+        }
+        return {};
+    }
+
+    static constexpr quint64 kPingPayload = 0x5669'7265'6f21'0001;  // "Vireo!", 1
+    QString host_;
+    quint16 port_;
+    MinecraftPackets packets_;
+    std::optional<ServerStatus> status_;
+    QElapsedTimer pingTimer_;
+};
+
 }  // namespace
 
-std::unique_ptr<QueryConversation> makeConversation(QueryProtocol protocol) {
+QByteArray serviceRecordFor(QueryProtocol protocol, quint16 port) {
+    // The game's client asks for the record only for an address without a port, which it then
+    // takes to be the default one.
+    constexpr quint16 kJavaDefaultPort = 25565;
+    return protocol == QueryProtocol::MinecraftJava && port == kJavaDefaultPort
+               ? QByteArrayLiteral("_minecraft._tcp")
+               : QByteArray();
+}
+
+std::unique_ptr<QueryConversation> makeConversation(QueryProtocol protocol, const QString& host,
+                                                    quint16 port) {
     switch (protocol) {
         case QueryProtocol::Quake3:
             return std::make_unique<Quake3Conversation>();
@@ -118,6 +183,8 @@ std::unique_ptr<QueryConversation> makeConversation(QueryProtocol protocol) {
             return std::make_unique<A2sConversation>();
         case QueryProtocol::Bedrock:
             return std::make_unique<BedrockConversation>();
+        case QueryProtocol::MinecraftJava:
+            return std::make_unique<MinecraftJavaConversation>(host, port);
         case QueryProtocol::None:
             break;
     }

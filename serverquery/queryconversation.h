@@ -22,6 +22,9 @@ class QueryConversation {
   public:
     virtual ~QueryConversation() = default;
 
+    // True for a protocol spoken over a TCP connection rather than in UDP datagrams: then every
+    // "datagram" is what arrived on the stream, in order, and requests are never sent twice.
+    virtual bool overStream() const { return false; }
     virtual QByteArray firstRequest() = 0;
     // Every datagram that came from the queried address and port; unreadable ones change nothing.
     virtual ConversationStep onDatagram(QByteArrayView datagram) = 0;
@@ -29,8 +32,14 @@ class QueryConversation {
     virtual ServerStatus onTimeout() const = 0;
 };
 
-// A fresh conversation for the protocol; nullptr for QueryProtocol::None.
-std::unique_ptr<QueryConversation> makeConversation(QueryProtocol protocol);
+// A fresh conversation for the protocol with the server as typed (some protocols name it in their
+// request); nullptr for QueryProtocol::None.
+std::unique_ptr<QueryConversation> makeConversation(QueryProtocol protocol,
+                                                    const QString& host = {}, quint16 port = 0);
+
+// The service record to look a server's name up by first, for a protocol whose clients do
+// ("_minecraft._tcp" for Minecraft: Java Edition at its default port); empty for none.
+QByteArray serviceRecordFor(QueryProtocol protocol, quint16 port);
 
 // How many challenges a step answers before giving up on it; a server that keeps sending new ones
 // would otherwise keep the query busy until the timeout.

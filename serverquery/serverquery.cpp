@@ -4,9 +4,9 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "serverquery/connectedsocket.h"
 #include "serverquery/hostlookup.h"
 #include "serverquery/queryconversation.h"
-#include "serverquery/udpsocket.h"
 
 namespace tamarin {
 
@@ -23,7 +23,7 @@ constexpr int kResendDivisor = 2;
 constexpr int kDatagramsPerWakeUp = 64;
 
 using Lookup = QFutureWatcher<std::optional<Endpoint>>;
-using Trouble = ConnectedUdpSocket::Trouble;
+using Trouble = ConnectedSocket::Trouble;
 
 // A name that could be looked up. Checking first keeps obviously broken names (blanks, empty
 // labels) off the resolver altogether.
@@ -70,8 +70,9 @@ struct ServerQuery::Private {
     bool running = false;
     QString host;
     quint16 port = 0;
+    QByteArray service;  // the service record a name is looked up by first, if any
     Lookup* lookup = nullptr;
-    ConnectedUdpSocket* socket = nullptr;
+    ConnectedSocket* socket = nullptr;
     QTimer deadline;
     QTimer resendTimer;
     QByteArray lastRequest;
@@ -99,12 +100,15 @@ ServerQuery::~ServerQuery() {
     d_->tearDown();
 }
 
-void ServerQuery::start(const QString& host, quint16 port, QueryProtocol protocol) {
+void ServerQuery::start(const QString& host, quint16 port, QueryProtocol protocol,
+                        const QString& hostAsTyped) {
     d_->cancel();
     d_->running = true;
     d_->host = host.trimmed();
     d_->port = port;
-    d_->conversation = makeConversation(protocol);
+    d_->service = serviceRecordFor(protocol, port);
+    d_->conversation =
+        makeConversation(protocol, hostAsTyped.isEmpty() ? d_->host : hostAsTyped, port);
     d_->deadline.start(d_->timeoutMs);
     // The work begins on the next turn of the event loop, so that finished is never emitted
     // from inside start() itself.
@@ -153,7 +157,7 @@ void ServerQuery::Private::begin() {
 void ServerQuery::Private::lookUp() {
     lookup = new Lookup(q);
     QObject::connect(lookup, &Lookup::finished, q, ifCurrent([this] { onLookedUp(); }));
-    lookup->setFuture(lookUpEndpoint(host, port));
+    lookup->setFuture(lookUpEndpoint(host, port, service));
 }
 
 void ServerQuery::Private::onLookedUp() {
@@ -170,12 +174,14 @@ void ServerQuery::Private::onLookedUp() {
 }
 
 void ServerQuery::Private::openSocket(const Endpoint& server) {
-    socket = new ConnectedUdpSocket(q);
-    QObject::connect(socket, &ConnectedUdpSocket::readyRead, q,
+    socket = new ConnectedSocket(q);
+    QObject::connect(socket, &ConnectedSocket::readyRead, q,
                      ifCurrent([this] { readDatagrams(); }));
     // A socket the system will not give leaves the query to its deadline, as silence would.
-    if (socket->connectTo(server)) {
-        resendLeft = true;
+    const bool stream = conversation->overStream();
+    if (socket->connectTo(
+            server, stream ? ConnectedSocket::Kind::Stream : ConnectedSocket::Kind::Datagram)) {
+        resendLeft = !stream;  // a stream loses nothing, and a request sent twice is read twice
         send(conversation->firstRequest());
     }
 }

@@ -25,6 +25,11 @@ struct ServerStatus {
     // Rows the server listed beyond those kept (a relay keeps a bounded number); they still
     // count in "+N more".
     int rowsLeftOut = 0;
+    // False where the game lists its players by name only (Minecraft's sample): no Score or Ping
+    // to show.
+    bool rowsHaveNumbers = true;
+    // The round trip the protocol itself timed, in milliseconds; -1 where it did not.
+    int latencyMs = -1;
 
     // A status that says nothing but its state: how every failed query ends.
     static ServerStatus withState(State state) {

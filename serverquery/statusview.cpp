@@ -93,6 +93,7 @@ StatusView describeStatus(const StatusFacts& facts, int rowsThatFit) {
     const int listed = online ? kept + std::max(0, facts.status.rowsLeftOut) : 0;
     const int shown = std::clamp(rowsThatFit, 0, kept);
     view.rows = facts.status.rows.mid(0, shown);
+    view.rowNumbers = !online || facts.status.rowsHaveNumbers;
     view.moreRows = shown > 0 ? listed - shown : 0;
     if (view.moreRows > 0) {
         view.moreText = QString::fromUtf8(words::kMoreRows).arg(view.moreRows);

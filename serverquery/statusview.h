@@ -53,12 +53,13 @@ struct StatusFacts {
 struct StatusView {
     QString stateText;
     StatusTone tone = StatusTone::Dim;
-    QString title;          // the server's name while it answers, its address otherwise
-    QString gameName;       // the game as named to the reader
-    QString summary;        // map, players, game and address; only the game without an answer
-    QList<PlayerRow> rows;  // the rows there is room for
-    int moreRows = 0;       // players listed without a row, counted only when some rows show
-    QString moreText;       // "+N more", or nothing
+    QString title;           // the server's name while it answers, its address otherwise
+    QString gameName;        // the game as named to the reader
+    QString summary;         // map, players, game and address; only the game without an answer
+    QList<PlayerRow> rows;   // the rows there is room for
+    int moreRows = 0;        // players listed without a row, counted only when some rows show
+    QString moreText;        // "+N more", or nothing
+    bool rowNumbers = true;  // rows have Score and Ping columns; names only where they have not
 };
 
 StatusView describeStatus(const StatusFacts& facts, int rowsThatFit);

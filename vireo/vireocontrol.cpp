@@ -432,7 +432,9 @@ void VireoControl::paintPlayerRows(QPainter& painter, const StatusView& shown) c
     // The rows are read as easily as the summary: the same size, which fits a row's height.
     const QFont rowFont = plainFont();
     const QFontMetrics metrics(rowFont);
-    const int numberWidth = metrics.horizontalAdvance(QStringLiteral("-0000000"));
+    // None for a game that lists its players by name only.
+    const int numberWidth =
+        shown.rowNumbers ? metrics.horizontalAdvance(QStringLiteral("-0000000")) : 0;
 
     const int rows = int(shown.rows.size());
     if (rows > 0) {
@@ -449,9 +451,12 @@ void VireoControl::paintPlayerRows(QPainter& painter, const StatusView& shown) c
         painter.setPen(colour(kText));
         painter.drawText(nameRect, Qt::AlignLeft | Qt::AlignVCenter,
                          metrics.elidedText(player.name, Qt::ElideRight, nameRect.width()));
-        painter.setPen(colour(kDimText));
-        painter.drawText(scoreRect, Qt::AlignRight | Qt::AlignVCenter, decimalText(player.score));
-        painter.drawText(pingRect, Qt::AlignRight | Qt::AlignVCenter, decimalText(player.ping));
+        if (numberWidth > 0) {
+            painter.setPen(colour(kDimText));
+            painter.drawText(scoreRect, Qt::AlignRight | Qt::AlignVCenter,
+                             decimalText(player.score));
+            painter.drawText(pingRect, Qt::AlignRight | Qt::AlignVCenter, decimalText(player.ping));
+        }
     }
 }
 
@@ -472,10 +477,12 @@ void VireoControl::paintHeadings(QPainter& painter, int numberWidth, const QStri
     painter.setPen(colour(kDimText));
     const QString player = QString::fromUtf8(words::kPlayerHeading);
     painter.drawText(nameRect, Qt::AlignLeft | Qt::AlignVCenter, player);
-    painter.drawText(scoreRect, Qt::AlignRight | Qt::AlignVCenter,
-                     QString::fromUtf8(words::kScoreHeading));
-    painter.drawText(pingRect, Qt::AlignRight | Qt::AlignVCenter,
-                     QString::fromUtf8(words::kPingHeading));
+    if (numberWidth > 0) {
+        painter.drawText(scoreRect, Qt::AlignRight | Qt::AlignVCenter,
+                         QString::fromUtf8(words::kScoreHeading));
+        painter.drawText(pingRect, Qt::AlignRight | Qt::AlignVCenter,
+                         QString::fromUtf8(words::kPingHeading));
+    }
     // Right after the name heading: it counts names, and there it is not taken for a score.
     const QFontMetrics metrics(headingFont);
     const int gap = metrics.horizontalAdvance(player + QStringLiteral("  "));

@@ -115,7 +115,7 @@
     const worded = typeof b.state === 'string' && typeof b.stateText === 'string';
     if (httpStatus === 200 && worded) {
       return {
-        state: b.state, ...wordsOf(b), stale: b.stale === true,
+        state: b.state, ...wordsOf(b), stale: b.stale === true, rowNumbers: b.rowNumbers !== false,
         rows: (Array.isArray(b.rows) ? b.rows : []).map((r) => ({
           name: text(r && r.name), score: whole(r && r.score), ping: whole(r && r.ping)
         })),
@@ -166,6 +166,8 @@
       title: (answered && reply.title) || address, state, tone,
       summary: (answered && reply.summary) || gameName(s.game), rows,
       more: fit > 0 && more > 0 ? W.more.replace('%1', more) : '', count,
+      // Some games list their players by name only: no Score and Ping columns then.
+      namesOnly: data && reply.rowNumbers === false,
       // No status to show, and none coming by itself: the panel shrinks to its collapsed lines.
       failed: !!reply && (!answered || !!reply.settled)
     };
@@ -376,6 +378,7 @@
       state.className = 'vireo-state vireo-' + v.tone;
       setText(summary, v.summary);
       rows.hidden = v.rows.length === 0;
+      root.classList.toggle('vireo-names-only', v.namesOnly);
       setText(more, v.more);
       if (v.count > v.rows.length) rows.setAttribute('aria-rowcount', String(v.count + 1));
       else rows.removeAttribute('aria-rowcount');

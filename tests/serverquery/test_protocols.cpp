@@ -8,6 +8,7 @@
 #include "serverquery/bedrockprotocol.h"
 #include "serverquery/bytereader.h"
 #include "serverquery/gametypes.h"
+#include "serverquery/minecraftprotocol.h"
 #include "serverquery/quake3protocol.h"
 #include "serverquery/queryconversation.h"
 #include "serverquery/servertext.h"
@@ -62,7 +63,7 @@ TEST(GameTypes, CodesAreUniqueLowerCaseAndDescribed) {
         EXPECT_FALSE(seen.contains(code)) << type.code;
         seen.insert(code);
     }
-    EXPECT_EQ(seen.size(), 9);
+    EXPECT_EQ(seen.size(), 10);
 }
 
 // --- Reading bytes and text --------------------------------------------------------------------
@@ -527,4 +528,107 @@ TEST(Bedrock, RejectsWhatIsNotAWholePong) {
     const auto cut = parseBedrockPong(bedrockPong(text + ";Level;x", text.size()));
     ASSERT_TRUE(cut);
     EXPECT_EQ(cut->map, QString());
+}
+
+// --- Minecraft: Java Edition ---------------------------------------------------------------------
+
+namespace {
+
+QByteArray varInt(quint32 value) {
+    QByteArray bytes;
+    do {
+        bytes.append(char((value & 0x7f) | (value > 0x7f ? 0x80 : 0)));
+        value >>= 7;
+    } while (value);
+    return bytes;
+}
+
+// A status packet: id 0, the JSON text with its length; framed, its length before it.
+QByteArray javaStatusPacket(const QByteArray& json) {
+    return '\0' + varInt(quint32(json.size())) + json;
+}
+
+QByteArray javaStatus(const QByteArray& json) {
+    const QByteArray body = javaStatusPacket(json);
+    return varInt(quint32(body.size())) + body;
+}
+
+}  // namespace
+
+TEST(MinecraftJava, HandshakeNamesTheServerAsTypedThenAsksForStatus) {
+    EXPECT_EQ(minecraftStatusRequest(u"mc.example.org"_s, 25565).toHex(),
+              "18"
+              "00"
+              "ffffffff0f"
+              "0e" +
+                  QByteArray("mc.example.org").toHex() +
+                  "63dd"
+                  "01"
+                  "01"
+                  "00");
+    EXPECT_EQ(minecraftPingRequest(1).toHex(),
+              "09"
+              "01"
+              "0000000000000001");
+}
+
+TEST(MinecraftJava, ReadsDescriptionsPlayersAndSampleNames) {
+    const auto status = parseMinecraftStatus(javaStatusPacket(
+        R"({"version":{"name":"1.20.4","protocol":765},"description":{"text":"\u00a76Vireo ",)"
+        R"("extra":[{"text":"Java\n","bold":true},{"extra":["second ", {"text":"line"}]}]},)"
+        R"("players":{"online":2,"max":20,"sample":[{"name":"\u00a7cSteve","id":"x"},{"id":"y"},)"
+        R"({"name":"Alex"}]}})"));
+    ASSERT_TRUE(status);
+    EXPECT_EQ(std::tuple(status->name, status->map, status->players, status->maxPlayers),
+              std::tuple(u"Vireo Java"_s, u"second line"_s, 2, 20));
+    EXPECT_EQ(status->rows.size(), 2);
+    EXPECT_EQ(status->rows.value(0).name, u"Steve"_s);
+    EXPECT_FALSE(status->rowsHaveNumbers);
+    const auto bare = parseMinecraftStatus(javaStatusPacket(R"({"description":"A\u0007B"})"));
+    ASSERT_TRUE(bare);
+    EXPECT_EQ(std::tuple(bare->name, bare->players, bare->rows.size()),
+              std::tuple(u"AB"_s, 0, qsizetype(0)));
+    for (const QByteArray& json : {QByteArray("[1]"), QByteArray("\"text\""), QByteArray("{")}) {
+        EXPECT_FALSE(parseMinecraftStatus(javaStatusPacket(json))) << json.toStdString();
+    }
+}
+
+TEST(MinecraftJava, PacketsArriveInAnyPiecesAndHostileFramesBreakTheStream) {
+    MinecraftPackets packets;
+    QByteArray packet;
+    const QByteArray two = javaStatus("{}") + minecraftPingRequest(7);
+    for (const char byte : two) {
+        packets.add(QByteArrayView(&byte, 1));
+    }
+    EXPECT_EQ(packets.next(packet), MinecraftPackets::Next::Packet);
+    EXPECT_TRUE(parseMinecraftStatus(packet));
+    EXPECT_EQ(packets.next(packet), MinecraftPackets::Next::Packet);
+    EXPECT_TRUE(isMinecraftPong(packet, 7));
+    EXPECT_EQ(packets.next(packet), MinecraftPackets::Next::NeedMore);
+
+    const QByteArray endless(6, char(0x80));
+    const QByteArray tooLong = varInt(MinecraftPackets::kMaxPacket + 1) + "x";
+    for (const QByteArray& hostile : {endless, tooLong, QByteArray(1, '\0')}) {
+        MinecraftPackets broken;
+        broken.add(hostile);
+        EXPECT_EQ(broken.next(packet), MinecraftPackets::Next::Broken) << hostile.toHex().data();
+        broken.add(javaStatus("{}"));
+        EXPECT_EQ(broken.next(packet), MinecraftPackets::Next::Broken);
+    }
+}
+
+TEST(MinecraftJavaConversation, StatusThenPingThenDone) {
+    const auto talk = makeConversation(QueryProtocol::MinecraftJava, u"h"_s, 1);
+    EXPECT_TRUE(talk->overStream());
+    EXPECT_EQ(talk->onTimeout().state, State::NotAnswering);
+    const ConversationStep afterStatus = talk->onDatagram(javaStatus(R"({"description":"x"})"));
+    EXPECT_FALSE(afterStatus.outcome);
+    ASSERT_FALSE(afterStatus.send.isEmpty());
+    EXPECT_EQ(talk->onTimeout().name, u"x"_s);  // no pong: online all the same
+    const ConversationStep done = talk->onDatagram(afterStatus.send);  // an echoed ping is a pong
+    ASSERT_TRUE(done.outcome);
+    EXPECT_GE(done.outcome->latencyMs, 0);
+    // A first packet that is not a status ends the exchange.
+    const auto other = makeConversation(QueryProtocol::MinecraftJava, u"h"_s, 1);
+    EXPECT_EQ(other->onDatagram(minecraftPingRequest(1)).outcome->state, State::NotAnswering);
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -311,4 +312,108 @@ TEST_F(ServerQueryTest, ALostRequestIsSentAgainWithinTheTimeout) {
     server.setDropFirst(1);
     EXPECT_EQ(run(server, QueryProtocol::A2S).rows.size(), 2);
     EXPECT_EQ(server.requests().size(), 5);  // the info request twice, then the handshake
+}
+
+// --- Over TCP ------------------------------------------------------------------------------------
+
+namespace {
+
+// A TCP listener on loopback. The system completes connections to it even before (or without)
+// accept(), so a peer that never accepts is one that connects and never answers.
+class TcpListener {
+  public:
+    TcpListener() {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        descriptor_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        ::bind(descriptor_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(descriptor_, 8);
+        ::getsockname(descriptor_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ntohs(address.sin_port);
+    }
+    ~TcpListener() { ::close(descriptor_); }
+
+    quint16 port() const { return port_; }
+    // Accepts one connection on a thread, reads what comes first, answers `reply` and closes.
+    std::future<QByteArray> answerOnce(const QByteArray& reply) {
+        return std::async(std::launch::async, [this, reply] {
+            const int peer = ::accept(descriptor_, nullptr, nullptr);
+            QByteArray asked(512, '\0');
+            asked.resize(std::max<ssize_t>(0, ::recv(peer, asked.data(), asked.size(), 0)));
+            ::send(peer, reply.constData(), size_t(reply.size()), MSG_NOSIGNAL);
+            ::close(peer);
+            return asked;
+        });
+    }
+
+  private:
+    int descriptor_ = -1;
+    quint16 port_ = 0;
+};
+
+}  // namespace
+
+TEST_F(ServerQueryTest, MinecraftJavaOverTcpAnswersIsSilentOrIsRefused) {
+    TcpListener server;
+    const QByteArray json = R"({"description":"x"})";
+    const QByteArray packet = QByteArray(1, '\0') + char(json.size()) + json;
+    std::future<QByteArray> asked = server.answerOnce(char(packet.size()) + packet);
+    const ServerStatus status = run(u"127.0.0.1"_s, server.port(), QueryProtocol::MinecraftJava);
+    EXPECT_EQ(status.name, u"x"_s);  // closed after the status: online without a pong
+    EXPECT_LT(elapsedMs, kTimeoutMs);
+    EXPECT_TRUE(asked.get().contains("127.0.0.1"));
+
+    TcpListener silent;  // connects, never answers
+    EXPECT_EQ(run(u"127.0.0.1"_s, silent.port(), QueryProtocol::MinecraftJava).state,
+              State::NotAnswering);
+    quint16 closed = 0;
+    {
+        const TcpListener gone;
+        closed = gone.port();
+    }
+    EXPECT_EQ(run(u"127.0.0.1"_s, closed, QueryProtocol::MinecraftJava).state, State::Refused);
+}
+
+// A name at Minecraft's default port is looked up by its service record first, as the game's
+// client does: here served by dnsmasq, a real name server, on a loopback port of its own.
+TEST_F(ServerQueryTest, MinecraftNamesFollowTheirServiceRecord) {
+    TcpListener server;
+    const quint16 dnsPort = closedUdpPort();
+    QProcess dnsmasq;
+    dnsmasq.start(
+        u"dnsmasq"_s,
+        {u"--keep-in-foreground"_s, u"--port=%1"_s.arg(dnsPort), u"--listen-address=127.0.0.1"_s,
+         u"--bind-interfaces"_s, u"--no-resolv"_s, u"--no-hosts"_s, u"--conf-file=/dev/null"_s,
+         u"--pid-file="_s,
+         u"--srv-host=_minecraft._tcp.play.vireo.test,mc.vireo.test,%1,0,5"_s.arg(server.port())});
+    ASSERT_TRUE(dnsmasq.waitForStarted()) << "dnsmasq is not installed";
+    setServiceNameServerForTesting("127.0.0.1", dnsPort);
+    std::optional<ServiceTarget> found;
+    for (int tries = 0; !found && tries < 200; ++tries) {  // until it listens
+        found = lookUpService("_minecraft._tcp.play.vireo.test");
+        QTest::qWait(found ? 0 : 50);
+    }
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->target, "mc.vireo.test");
+    QList<QByteArray> resolved;
+    setResolverForTesting([&](const QByteArray& name, quint16 port) {
+        resolved << name + ':' + QByteArray::number(port);
+        return numericEndpoint(u"127.0.0.1"_s, port);
+    });
+    const QByteArray json = R"({"description":"srv"})";
+    const QByteArray packet = QByteArray(1, '\0') + char(json.size()) + json;
+    std::future<QByteArray> asked = server.answerOnce(char(packet.size()) + packet);
+    EXPECT_EQ(run(u"play.vireo.test"_s, 25565, QueryProtocol::MinecraftJava).name, u"srv"_s);
+    EXPECT_TRUE(asked.get().contains("play.vireo.test"));  // the name as typed
+    // No record: the name itself; another port: no record asked for.
+    run(u"none.vireo.test"_s, 25565, QueryProtocol::MinecraftJava);
+    run(u"play.vireo.test"_s, 25566, QueryProtocol::MinecraftJava);
+    EXPECT_EQ(resolved, QList<QByteArray>({"mc.vireo.test:" + QByteArray::number(server.port()),
+                                           "none.vireo.test:25565", "play.vireo.test:25566"}));
+    setResolverForTesting(resolveName);
+    setServiceNameServerForTesting({}, 0);
+    dnsmasq.terminate();
+    dnsmasq.waitForFinished();
 }

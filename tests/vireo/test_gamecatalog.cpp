@@ -42,12 +42,12 @@ TEST(GameCatalogDefaults, WrittenOnceInOneGoOnANewAccount) {
     MemoryStore store;
     EXPECT_TRUE(GameCatalog::writeDefaultsIfUnconfigured(store));
     EXPECT_EQ(store.saveAllCalls, 1);
-    EXPECT_EQ(config(store, "ServerCount"), "7");
-    EXPECT_EQ(config(store, "GameList"), "q3a,oa,et,hl,cs,tf2,cs2,mbe");
+    EXPECT_EQ(config(store, "ServerCount"), "8");
+    EXPECT_EQ(config(store, "GameList"), "q3a,oa,et,hl,cs,tf2,cs2,minecraft,mbe");
     EXPECT_EQ(listedNames(store),
               QStringList({"Quake III Arena", "OpenArena", "Wolfenstein: Enemy Territory",
                            "Half-Life", "Counter-Strike", "Team Fortress 2", "Counter-Strike 2",
-                           "Minecraft: Bedrock Edition"}));
+                           "Minecraft: Java Edition", "Minecraft: Bedrock Edition"}));
     EXPECT_EQ(store.get(kVireo, "et", "DefaultPort", "?"), "27960");
     EXPECT_EQ(store.get(kVireo, "tf2", "DefaultPort", "?"), "27015");
     EXPECT_EQ(store.get(kVireo, "q3a", "GameType", "?"), "q3");
@@ -194,8 +194,8 @@ TEST(GameCatalogSave, WritesTheWholeListAsTheToolReadsIt) {
     catalog.saveTo(store);
 
     EXPECT_EQ(store.saveAllCalls, 2);
-    EXPECT_EQ(config(store, "ServerCount"), "7");
-    EXPECT_EQ(config(store, "GameList"), "oa,et,hl,cs,tf2,cs2,mbe,ut");
+    EXPECT_EQ(config(store, "ServerCount"), "8");
+    EXPECT_EQ(config(store, "GameList"), "oa,et,hl,cs,tf2,cs2,minecraft,mbe,ut");
     EXPECT_EQ(listedNames(store).last(), "Mine; \"quoted\" = #1");
     EXPECT_EQ(GameCatalog::read(store).games(), catalog.games());
     // Config comes last, so a store saving value by value never counts unwritten games.
@@ -234,7 +234,7 @@ TEST(GameCatalogSave, RoundTripsThroughTheStoreOnDisk) {
 
     IniSettingsStore fresh(dir.path());
     EXPECT_EQ(GameCatalog::read(fresh).games(), catalog.games());
-    EXPECT_EQ(config(fresh, "ServerCount"), "8");
+    EXPECT_EQ(config(fresh, "ServerCount"), "9");
 }
 
 }  // namespace

@@ -66,7 +66,7 @@ TEST_F(OptionsDialogTest, AStoredUnknownGameTypeIsShownAsStored) {
 TEST_F(OptionsDialogTest, AddEditRemoveAndUpdateWriteTheListOnlyOnUpdate) {
     OptionsDialog dialog(store);
     auto* games = dialog.findChild<QTreeWidget*>("games");
-    ASSERT_EQ(games->topLevelItemCount(), 8);
+    ASSERT_EQ(games->topLevelItemCount(), 9);
     EXPECT_EQ(games->topLevelItem(0)->text(1), "Quake III Arena");
 
     QTimer::singleShot(0, [] {
@@ -76,9 +76,9 @@ TEST_F(OptionsDialogTest, AddEditRemoveAndUpdateWriteTheListOnlyOnUpdate) {
         QMetaObject::invokeMethod(editor, "accept");
     });
     dialog.addGame();
-    ASSERT_EQ(games->topLevelItemCount(), 9);
-    EXPECT_EQ(dialog.currentGame(), 8);
-    EXPECT_EQ(games->topLevelItem(8)->text(1), "Unreal <i>");
+    ASSERT_EQ(games->topLevelItemCount(), 10);
+    EXPECT_EQ(dialog.currentGame(), 9);
+    EXPECT_EQ(games->topLevelItem(9)->text(1), "Unreal <i>");
 
     dialog.setCurrentGame(0);
     QTimer::singleShot(0, [] {
@@ -90,13 +90,13 @@ TEST_F(OptionsDialogTest, AddEditRemoveAndUpdateWriteTheListOnlyOnUpdate) {
     dialog.editGame();
     dialog.setCurrentGame(1);
     dialog.removeGame();
-    EXPECT_EQ(games->topLevelItemCount(), 8);
+    EXPECT_EQ(games->topLevelItemCount(), 9);
     EXPECT_EQ(store.saveAllCalls, 1);  // only the defaults so far
 
     dialog.updateGameList();
     EXPECT_EQ(store.saveAllCalls, 2);
-    EXPECT_EQ(store.get("Vireo", "Config", "ServerCount", "?"), "7");
-    EXPECT_EQ(store.get("Vireo", "Config", "GameList", "?"), "q3a,et,hl,cs,tf2,cs2,mbe,ut");
+    EXPECT_EQ(store.get("Vireo", "Config", "ServerCount", "?"), "8");
+    EXPECT_EQ(store.get("Vireo", "Config", "GameList", "?"), "q3a,et,hl,cs,tf2,cs2,minecraft,mbe,ut");
     EXPECT_EQ(store.get("Vireo", "q3a", "DefaultPort", "?"), "27961");
     ASSERT_NE(shownMessage(&dialog), nullptr);
     EXPECT_EQ(shownMessage(&dialog)->icon(), QMessageBox::Information);
@@ -108,7 +108,7 @@ TEST_F(OptionsDialogTest, AFailedUpdateSaysSoAndKeepsTheList) {
     dialog.updateGameList();
     ASSERT_NE(shownMessage(&dialog), nullptr);
     EXPECT_EQ(shownMessage(&dialog)->icon(), QMessageBox::Warning);
-    EXPECT_EQ(dialog.catalog().games().size(), 8);
+    EXPECT_EQ(dialog.catalog().games().size(), 9);
 }
 
 }  // namespace

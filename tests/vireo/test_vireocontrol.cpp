@@ -202,7 +202,7 @@ TEST(VireoControlCatalogue, WrittenOnANewAccountOnlyAndNeverOverAUsersList) {
     MemoryStore fresh;
     VireoControl first(TwipsScale{}, contract::StoredProperties{}, fresh);
     EXPECT_EQ(fresh.saveAllCalls, 1);
-    EXPECT_EQ(fresh.get("Vireo", "Config", "ServerCount", "?"), "7");
+    EXPECT_EQ(fresh.get("Vireo", "Config", "ServerCount", "?"), "8");
     VireoControl second(TwipsScale{}, contract::StoredProperties{}, fresh);
     EXPECT_EQ(fresh.saveAllCalls, 1);
 

@@ -36,7 +36,8 @@ const run = (fn, ...args) => b.run(fn, ...args);
 const shot = async (label) => process.env.VIREO_SHOTS && fs.writeFileSync(path.join(process.env.VIREO_SHOTS, `${browserName}-${label}.png`), await b.screenshot());
 async function until(fn, ...args) {
   for (let i = 0; i < 60; i++, await sleep(250)) if (await run(fn, ...args)) return;
-  assert.fail(`never true: ${fn}`);
+  // What the panels said last, to tell a slow page from a wrong one.
+  assert.fail(`never true: ${fn}; the states: ${JSON.stringify(await run(() => $$('.vireo-state').map((e) => e.textContent)))}`);
 }
 const panels = () => [...$$('.vireo')].map((p) => [p.querySelectorAll('.vireo-rows:not([hidden]) .vireo-row').length,
   p.getBoundingClientRect().height, p.getBoundingClientRect().width, p.querySelector('button').getAttribute('aria-expanded')]);

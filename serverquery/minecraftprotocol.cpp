@@ -1,0 +1,179 @@
+#include "serverquery/minecraftprotocol.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QtEndian>
+#include <algorithm>
+
+#include "serverquery/bedrockprotocol.h"
+#include "serverquery/servertext.h"
+
+namespace tamarin {
+
+namespace {
+
+// The handshake names no protocol version of its own: -1 asks for the status of any version.
+constexpr int kAnyVersion = -1;
+constexpr int kStatusState = 1;
+constexpr char kStatusPacket = 0x00;
+constexpr char kPingPacket = 0x01;
+constexpr int kMaxVarIntBytes = 5;
+// Chat components nest; deeper ones are left out rather than followed without end.
+constexpr int kMaxComponentDepth = 16;
+constexpr qsizetype kMaxTextLength = 4096;
+constexpr qsizetype kMaxSampleRows = 64;
+
+void appendVarInt(QByteArray& bytes, quint32 value) {
+    do {
+        const char low = char(value & 0x7f);
+        value >>= 7;
+        bytes.append(value ? char(low | 0x80) : low);
+    } while (value);
+}
+
+// A VarInt at the start of `bytes`: its value and its length; length 0 when it did not all
+// arrive yet, -1 when it runs past 5 bytes.
+std::pair<quint32, int> readVarInt(QByteArrayView bytes) {
+    quint32 value = 0;
+    for (int i = 0; i < kMaxVarIntBytes; ++i) {
+        if (i >= bytes.size()) {
+            return {0, 0};
+        }
+        value |= quint32(quint8(bytes[i]) & 0x7f) << (7 * i);
+        if (!(quint8(bytes[i]) & 0x80)) {
+            return {value, i + 1};
+        }
+    }
+    return {0, -1};
+}
+
+QByteArray packet(char id, const QByteArray& body) {
+    QByteArray framed;
+    appendVarInt(framed, quint32(body.size() + 1));
+    return framed + id + body;
+}
+
+// The text of a chat component: a string, or an object's text followed by its extra parts.
+QString componentText(const QJsonValue& component, int depth = 0) {
+    if (component.isString()) {
+        return component.toString();
+    }
+    if (depth >= kMaxComponentDepth) {
+        return {};
+    }
+    QString text;
+    const auto appendParts = [&](const QJsonArray& parts) {
+        for (const QJsonValue& part : parts) {
+            text += componentText(part, depth + 1);
+            if (text.size() > kMaxTextLength) {
+                break;
+            }
+        }
+    };
+    if (component.isArray()) {
+        appendParts(component.toArray());
+    } else if (component.isObject()) {
+        text = component[QLatin1String("text")].toString();
+        appendParts(component[QLatin1String("extra")].toArray());
+    }
+    return cutText(text, kMaxTextLength);
+}
+
+// A server's text as the panel shows it: no formatting codes, no control characters.
+QString plain(const QString& text) {
+    return decodeServerText(stripMinecraftFormatting(text).toUtf8()).trimmed();
+}
+
+int count(const QJsonValue& value) {
+    return int(std::clamp<double>(value.toDouble(), 0, 1e9));
+}
+
+QList<PlayerRow> sampleRows(const QJsonArray& sample) {
+    QList<PlayerRow> rows;
+    for (const QJsonValue& entry : sample) {
+        if (rows.size() == kMaxSampleRows) {
+            break;
+        }
+        const QString name = plain(entry[QLatin1String("name")].toString());
+        if (!name.isEmpty()) {
+            rows.append({name, 0, 0});
+        }
+    }
+    return rows;
+}
+
+}  // namespace
+
+QByteArray minecraftStatusRequest(const QString& host, quint16 port) {
+    QByteArray handshake;
+    appendVarInt(handshake, quint32(kAnyVersion));
+    const QByteArray address = host.toUtf8().left(255);
+    appendVarInt(handshake, quint32(address.size()));
+    handshake.append(address);
+    handshake.append(char(port >> 8)).append(char(port & 0xff));
+    appendVarInt(handshake, kStatusState);
+    return packet(kStatusPacket, handshake) + packet(kStatusPacket, {});
+}
+
+QByteArray minecraftPingRequest(quint64 payload) {
+    char raw[sizeof payload];
+    qToBigEndian(payload, raw);
+    return packet(kPingPacket, QByteArray(raw, sizeof raw));
+}
+
+void MinecraftPackets::add(QByteArrayView bytes) {
+    if (!broken_) {
+        buffer_.append(bytes);
+    }
+}
+
+MinecraftPackets::Next MinecraftPackets::next(QByteArray& packet) {
+    const auto [length, lengthBytes] = readVarInt(buffer_);
+    if (broken_ || lengthBytes < 0 || length > kMaxPacket || (lengthBytes > 0 && length == 0)) {
+        broken_ = true;
+        buffer_.clear();
+        return Next::Broken;
+    }
+    if (lengthBytes == 0 || buffer_.size() - lengthBytes < qsizetype(length)) {
+        return Next::NeedMore;
+    }
+    packet = buffer_.sliced(lengthBytes, length);
+    buffer_.remove(0, lengthBytes + length);
+    return Next::Packet;
+}
+
+std::optional<ServerStatus> parseMinecraftStatus(QByteArrayView packet) {
+    if (packet.isEmpty() || packet[0] != kStatusPacket) {
+        return std::nullopt;
+    }
+    const auto [length, lengthBytes] = readVarInt(packet.sliced(1));
+    if (lengthBytes <= 0 || qsizetype(length) > packet.size() - 1 - lengthBytes) {
+        return std::nullopt;
+    }
+    const QJsonDocument json =
+        QJsonDocument::fromJson(packet.sliced(1 + lengthBytes, length).toByteArray());
+    if (!json.isObject()) {
+        return std::nullopt;
+    }
+    const QJsonObject reply = json.object();
+    const QStringList lines =
+        componentText(reply[QLatin1String("description")]).split(QLatin1Char('\n'));
+    const QJsonValue players = reply[QLatin1String("players")];
+    ServerStatus status;
+    status.state = ServerStatus::State::Online;
+    status.name = plain(lines.value(0));
+    status.map = plain(lines.value(1));
+    status.players = count(players[QLatin1String("online")]);
+    status.maxPlayers = count(players[QLatin1String("max")]);
+    status.rows = sampleRows(players[QLatin1String("sample")].toArray());
+    status.rowsHaveNumbers = false;
+    return status;
+}
+
+bool isMinecraftPong(QByteArrayView packet, quint64 payload) {
+    return packet.size() == 9 && packet[0] == kPingPacket &&
+           qFromBigEndian<quint64>(packet.data() + 1) == payload;
+}
+
+}  // namespace tamarin
