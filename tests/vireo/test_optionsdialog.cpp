@@ -96,7 +96,8 @@ TEST_F(OptionsDialogTest, AddEditRemoveAndUpdateWriteTheListOnlyOnUpdate) {
     dialog.updateGameList();
     EXPECT_EQ(store.saveAllCalls, 2);
     EXPECT_EQ(store.get("Vireo", "Config", "ServerCount", "?"), "8");
-    EXPECT_EQ(store.get("Vireo", "Config", "GameList", "?"), "q3a,et,hl,cs,tf2,cs2,minecraft,mbe,ut");
+    EXPECT_EQ(store.get("Vireo", "Config", "GameList", "?"),
+              "q3a,et,hl,cs,tf2,cs2,minecraft,mbe,ut");
     EXPECT_EQ(store.get("Vireo", "q3a", "DefaultPort", "?"), "27961");
     ASSERT_NE(shownMessage(&dialog), nullptr);
     EXPECT_EQ(shownMessage(&dialog)->icon(), QMessageBox::Information);

@@ -11,7 +11,7 @@ module.exports = [
     rules: { 'no-var': 'error', 'prefer-const': 'error', eqeqeq: ['error', 'smart'], strict: ['error', 'function'] }
   },
   {
-    files: ['tests/web/**/*.js', 'tests/web/**/*.cjs'],
+    files: ['tests/web/**/*.js', 'tests/web/**/*.cjs', 'tests/peers/**/*.js'],
     // $$ and $1 are the browser test's helpers, put into each page it opens.
     languageOptions: { ecmaVersion: 2022, sourceType: 'commonjs', globals: { ...globals.node, ...globals.browser, $$: 'readonly', $1: 'readonly' } },
     rules: { 'no-var': 'error', 'prefer-const': 'error' }
