@@ -14,12 +14,13 @@ on_desktop() {
     sleep 1
 }
 
-# last_server <port>: a fresh settings folder whose last-used server is the fake one on <port>.
+# last_server <port>: a fresh settings folder whose last-used server is the fake one on <port>,
+# a Quake III Arena server (the sixth of the first catalogue's games, as the list sorts them).
 last_server() {
     export XDG_CONFIG_HOME
     XDG_CONFIG_HOME=$(mktemp -d)
     mkdir -p "$XDG_CONFIG_HOME/Tamarin"
-    printf '[LastServer]\nGame=4\nPlayers=8\nIP=127.0.0.1\nPort=%s\nRefresh=30\nDetails=1\n' "$1" \
+    printf '[LastServer]\nGame=6\nPlayers=8\nIP=127.0.0.1\nPort=%s\nRefresh=30\nDetails=1\n' "$1" \
         >"$XDG_CONFIG_HOME/Tamarin/Tamarin.ini"
 }
 

@@ -57,6 +57,18 @@ Answer bannerAnswer(Snapshot& snapshot, const BannerLayout& layout, qint64 nowMs
             cacheControlUntil(snapshot, nowMs)};
 }
 
+Answer iconAnswer(const Snapshot& snapshot, qint64 nowMs) {
+    if (snapshot.httpStatus != 200) {
+        return statusAnswer(snapshot, nowMs);  // a refusal is told in JSON, as for the status
+    }
+    const ServerStatus& status = snapshot.published.status;
+    if (status.state != ServerStatus::State::Online || status.icon.isEmpty()) {
+        return {
+            404, "text/plain; charset=utf-8", "no icon", {}, cacheControlUntil(snapshot, nowMs)};
+    }
+    return {200, "image/png", status.icon, etagOf(status.icon), cacheControlUntil(snapshot, nowMs)};
+}
+
 Answer resourceAnswer(const QString& resource, const QByteArray& contentType) {
     QFile file(resource);
     Answer answer;

@@ -27,6 +27,8 @@ Answer refusalAnswer(const Refusal& refusal);
 // kept in the snapshot for the next page that asks the same), cacheable until it goes stale.
 Answer statusAnswer(const Snapshot& snapshot, qint64 nowMs);
 Answer bannerAnswer(Snapshot& snapshot, const BannerLayout& layout, qint64 nowMs);
+// The server's picture as a PNG of its own; 404 when it shows none.
+Answer iconAnswer(const Snapshot& snapshot, qint64 nowMs);
 // A file compiled into the gateway (the web panel's script and stylesheet).
 Answer resourceAnswer(const QString& resource, const QByteArray& contentType);
 Answer healthAnswer();

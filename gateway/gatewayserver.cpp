@@ -23,8 +23,9 @@ constexpr qsizetype kMaxRememberedTargets = 4096;
 GatewayMetrics::Endpoint endpointOf(const QByteArray& rawPath) {
     using E = GatewayMetrics::Endpoint;
     static const QHash<QByteArray, E> endpoints{
-        {"/status.json", E::Status}, {"/banner.svg", E::Banner}, {"/vireo.js", E::Script},
-        {"/vireo.css", E::Style},    {"/healthz", E::Health},    {"/metrics", E::Metrics},
+        {"/status.json", E::Status}, {"/banner.svg", E::Banner}, {"/icon.png", E::Icon},
+        {"/vireo.js", E::Script},    {"/vireo.css", E::Style},   {"/healthz", E::Health},
+        {"/metrics", E::Metrics},
     };
     const QByteArray path =
         rawPath.contains('%') ? QByteArray::fromPercentEncoding(rawPath) : rawPath;
@@ -274,6 +275,7 @@ void GatewayServer::route(const HttpRequest& request, Asked& asked, const HttpRe
     switch (asked.endpoint) {
         case Endpoint::Status:
         case Endpoint::Banner:
+        case Endpoint::Icon:
             answerServer(request, asked, reply);
             return;
         case Endpoint::Script:
@@ -371,9 +373,14 @@ void GatewayServer::onAnswered(const QString& id) {
 }
 
 Answer GatewayServer::answerFrom(Snapshot& snapshot, const Asked& asked) const {
-    return asked.endpoint == Endpoint::Banner
-               ? bannerAnswer(snapshot, asked.layout, cache_->nowMs())
-               : statusAnswer(snapshot, cache_->nowMs());
+    switch (asked.endpoint) {
+        case Endpoint::Banner:
+            return bannerAnswer(snapshot, asked.layout, cache_->nowMs());
+        case Endpoint::Icon:
+            return iconAnswer(snapshot, cache_->nowMs());
+        default:
+            return statusAnswer(snapshot, cache_->nowMs());
+    }
 }
 
 void GatewayServer::respond(const Asked& asked, const HttpReply& reply, const Answer& answer) {
@@ -406,7 +413,9 @@ QByteArray GatewayServer::render(const Asked& asked, const Answer& answer, int s
     out += "X-Content-Type-Options: nosniff\r\n";
     if (asked.endpoint == Endpoint::Banner) {
         // Whatever ends up in the image, it can run nothing and fetch nothing.
-        out += "Content-Security-Policy: default-src 'none'; style-src 'unsafe-inline'\r\n";
+        out +=
+            "Content-Security-Policy: default-src 'none'; style-src 'unsafe-inline'; img-src "
+            "data:\r\n";
     }
     appendCorsHeaders(asked, out);
     out += asked.closeAfter     ? "Connection: close\r\n\r\n"

@@ -4,8 +4,8 @@ namespace tamarin::gateway {
 
 namespace {
 
-constexpr std::array kEndpointNames{"status",  "banner",  "script", "style",
-                                    "healthz", "metrics", "other"};
+constexpr std::array kEndpointNames{"status", "banner",  "icon",    "script",
+                                    "style",  "healthz", "metrics", "other"};
 constexpr std::array kOutcomeNames{"online", "not_answering", "refused", "bad_address",
                                    "not_allowed"};
 constexpr std::array kDroppedNames{"connection_limit", "client_limit", "oversized", "timeout",

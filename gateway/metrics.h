@@ -13,7 +13,7 @@ namespace tamarin::gateway {
 // relaxed increment: no lock, no allocation); the rest belong to the thread the queries run on.
 class GatewayMetrics {
   public:
-    enum class Endpoint { Status, Banner, Script, Style, Health, Metrics, Other, Count };
+    enum class Endpoint { Status, Banner, Icon, Script, Style, Health, Metrics, Other, Count };
     enum class QueryOutcome { Online, NotAnswering, Refused, BadAddress, NotAllowed, Count };
     enum class Dropped {
         ConnectionLimit,

@@ -97,6 +97,8 @@ QByteArray statusJson(const PublishedStatus& published) {
         {QStringLiteral("rows"), online ? rowsJson(status.rows) : QJsonArray()},
         {QStringLiteral("rowsLeftOut"), online ? status.rowsLeftOut : 0},
         {QStringLiteral("rowNumbers"), view.rowNumbers},
+        // Its picture is served apart, at icon.png with the same query.
+        {QStringLiteral("icon"), !view.icon.isEmpty()},
         {QStringLiteral("queriedAt"), published.queriedAt.toUTC().toString(Qt::ISODate)},
         {QStringLiteral("stale"), published.stale},
         {QStringLiteral("minRefresh"), published.minRefreshSeconds},

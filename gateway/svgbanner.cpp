@@ -117,9 +117,20 @@ void writeStatusBlock(SvgWriter& svg, const StatusView& view, bool details) {
     svg.textIn(right, titleCentre, kPlainFont, toneColour(view.tone), state,
                " text-anchor=\"end\"");
     const int stateWidth = int(state.size() * kPlainFont * 0.56) + 1;
-    svg.text(kMargin, titleCentre, kTitleFont, kText,
-             elided(view.title, right - kMargin - stateWidth - kMargin, kTitleFont, true),
-             " font-weight=\"bold\"");
+    // The server's picture, checked as a small PNG when it was read, goes in as data.
+    const int iconWidth = view.icon.isEmpty() ? 0 : kTitleHeight + 4;
+    if (iconWidth > 0) {
+        svg.raw(QStringLiteral("<image x=\"%1\" y=\"%2\" width=\"%3\" height=\"%3\" "
+                               "href=\"data:image/png;base64,%4\"/>")
+                    .arg(kMargin)
+                    .arg(kTitleTop)
+                    .arg(kTitleHeight)
+                    .arg(QString::fromLatin1(view.icon.toBase64())));
+    }
+    svg.text(
+        kMargin + iconWidth, titleCentre, kTitleFont, kText,
+        elided(view.title, right - kMargin - iconWidth - stateWidth - kMargin, kTitleFont, true),
+        " font-weight=\"bold\"");
     svg.text(kMargin, kSummaryTop + kSummaryHeight / 2.0, kPlainFont, kDimText,
              elided(view.summary, kWidth - 2 * kMargin, kPlainFont));
     svg.text(buttonLeft + kButtonSize / 2, kButtonTop + kButtonSize / 2.0, kPlainFont, kText,

@@ -168,7 +168,31 @@ std::optional<ServerStatus> parseMinecraftStatus(QByteArrayView packet) {
     status.maxPlayers = count(players[QLatin1String("max")]);
     status.rows = sampleRows(players[QLatin1String("sample")].toArray());
     status.rowsHaveNumbers = false;
+    status.icon = serverIconPng(reply[QLatin1String("favicon")].toString());
     return status;
+}
+
+QByteArray serverIconPng(const QString& favicon) {
+    static const QLatin1String kPrefix("data:image/png;base64,");
+    constexpr qsizetype kMaxEncoded = (kMaxIconBytes + 2) / 3 * 4;
+    if (!favicon.startsWith(kPrefix) || favicon.size() - kPrefix.size() > kMaxEncoded) {
+        return {};
+    }
+    const auto decoded = QByteArray::fromBase64Encoding(favicon.sliced(kPrefix.size()).toLatin1(),
+                                                        QByteArray::AbortOnBase64DecodingErrors);
+    const QByteArray& png = decoded.decoded;
+    // The signature, then the header chunk (13 bytes: width, height, ...).
+    constexpr qsizetype kHeaderEnd = 8 + 8 + 13;
+    if (!decoded || png.size() < kHeaderEnd || png.size() > kMaxIconBytes ||
+        !png.startsWith("\x89PNG\r\n\x1a\n") ||
+        png.sliced(8, 8) != QByteArray("\0\0\0\x0dIHDR", 8)) {
+        return {};
+    }
+    const quint32 width = qFromBigEndian<quint32>(png.constData() + 16);
+    const quint32 height = qFromBigEndian<quint32>(png.constData() + 20);
+    constexpr quint32 kMaxSide = 64;
+    return width >= 1 && height >= 1 && width <= kMaxSide && height <= kMaxSide ? png
+                                                                                : QByteArray();
 }
 
 bool isMinecraftPong(QByteArrayView packet, quint64 payload) {

@@ -39,6 +39,11 @@ class MinecraftPackets {
 // where other games show the map; the sample's names are rows without score or ping. Anything
 // else (another packet, JSON that is not an object) gives std::nullopt.
 std::optional<ServerStatus> parseMinecraftStatus(QByteArrayView packet);
+// The PNG in a favicon ("data:image/png;base64,..."), when it is one of at most 64 by 64 pixels
+// and kMaxIconBytes: its header is read, the rest is left to whoever draws it. Empty otherwise.
+inline constexpr qsizetype kMaxIconBytes = 32 * 1024;
+QByteArray serverIconPng(const QString& favicon);
+
 // True for the pong that answers minecraftPingRequest(payload).
 bool isMinecraftPong(QByteArrayView packet, quint64 payload);
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QtGlobal>
@@ -28,6 +29,9 @@ struct ServerStatus {
     // False where the game lists its players by name only (Minecraft's sample): no Score or Ping
     // to show.
     bool rowsHaveNumbers = true;
+    // The picture the server shows beside its name (Minecraft's favicon): a PNG of at most 64 by
+    // 64 pixels, checked as such; empty for none.
+    QByteArray icon = {};
     // The round trip the protocol itself timed, in milliseconds; -1 where it did not.
     int latencyMs = -1;
 

@@ -94,6 +94,7 @@ StatusView describeStatus(const StatusFacts& facts, int rowsThatFit) {
     const int shown = std::clamp(rowsThatFit, 0, kept);
     view.rows = facts.status.rows.mid(0, shown);
     view.rowNumbers = !online || facts.status.rowsHaveNumbers;
+    view.icon = online ? facts.status.icon : QByteArray();
     view.moreRows = shown > 0 ? listed - shown : 0;
     if (view.moreRows > 0) {
         view.moreText = QString::fromUtf8(words::kMoreRows).arg(view.moreRows);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 
@@ -60,6 +61,7 @@ struct StatusView {
     int moreRows = 0;        // players listed without a row, counted only when some rows show
     QString moreText;        // "+N more", or nothing
     bool rowNumbers = true;  // rows have Score and Ping columns; names only where they have not
+    QByteArray icon;         // the server's picture beside the title while it answers (a PNG)
 };
 
 StatusView describeStatus(const StatusFacts& facts, int rowsThatFit);

@@ -2,6 +2,7 @@
 
 #include <QContextMenuEvent>
 #include <QFontMetrics>
+#include <QImage>
 #include <QMenu>
 #include <QPainter>
 #include <QToolButton>
@@ -406,9 +407,16 @@ void VireoControl::paintStatusBlock(QPainter& painter, const StatusView& shown) 
     painter.setPen(toneColour(shown.tone));
     painter.drawText(titleLine, Qt::AlignRight | Qt::AlignVCenter, state);
 
+    // The server's picture (a checked PNG; one that does not decode is left out) before the title.
+    int iconWidth = 0;
+    if (QImage icon; !shown.icon.isEmpty() && icon.loadFromData(shown.icon, "PNG")) {
+        const QRect iconRect(titleLine.topLeft(), QSize(titleLine.height(), titleLine.height()));
+        painter.drawImage(iconRect, icon);
+        iconWidth = iconRect.width() + s.toPixelsX(kMarginTwips) / 2;
+    }
     painter.setFont(titleFont);
     painter.setPen(colour(kText));
-    const QRect titleRect = titleLine.adjusted(0, 0, -(stateWidth + margin), 0);
+    const QRect titleRect = titleLine.adjusted(iconWidth, 0, -(stateWidth + margin), 0);
     const QString title =
         QFontMetrics(titleFont).elidedText(shown.title, Qt::ElideRight, titleRect.width());
     painter.drawText(titleRect, Qt::AlignLeft | Qt::AlignVCenter, title);

@@ -115,7 +115,7 @@
     const worded = typeof b.state === 'string' && typeof b.stateText === 'string';
     if (httpStatus === 200 && worded) {
       return {
-        state: b.state, ...wordsOf(b), stale: b.stale === true, rowNumbers: b.rowNumbers !== false,
+        state: b.state, ...wordsOf(b), stale: b.stale === true, rowNumbers: b.rowNumbers !== false, icon: b.icon === true,
         rows: (Array.isArray(b.rows) ? b.rows : []).map((r) => ({
           name: text(r && r.name), score: whole(r && r.score), ping: whole(r && r.ping)
         })),
@@ -168,6 +168,8 @@
       more: fit > 0 && more > 0 ? W.more.replace('%1', more) : '', count,
       // Some games list their players by name only: no Score and Ping columns then.
       namesOnly: data && reply.rowNumbers === false,
+      // The server's picture, served by the gateway beside its status.
+      icon: data && reply.icon === true,
       // No status to show, and none coming by itself: the panel shrinks to its collapsed lines.
       failed: !!reply && (!answered || !!reply.settled)
     };
@@ -324,12 +326,17 @@
 
   function mountPanel(target, s) {
     const h = heights(s);
+    const path = statusPath(s);
     const id = 'vireo-rows-' + ++serial;
     const root = el('div', 'vireo');
     // Labelled by the server's name; only the state is live, so a screen reader hears it change
     // (online, not answering...), not every ping of every row.
     root.setAttribute('role', 'group');
     const line = el('div', 'vireo-line', root);
+    // The server's picture, when it has one; the name beside it says all it would.
+    const icon = el('img', 'vireo-icon', line);
+    icon.alt = '';
+    icon.hidden = true;
     const title = el('span', 'vireo-title', line);
     title.id = id + '-title';
     root.setAttribute('aria-labelledby', title.id);
@@ -379,6 +386,8 @@
       setText(summary, v.summary);
       rows.hidden = v.rows.length === 0;
       root.classList.toggle('vireo-names-only', v.namesOnly);
+      if (v.icon && !icon.src && path) icon.src = new URL(path.replace(/^status\.json/, 'icon.png'), base).href;
+      icon.hidden = !v.icon;
       setText(more, v.more);
       if (v.count > v.rows.length) rows.setAttribute('aria-rowcount', String(v.count + 1));
       else rows.removeAttribute('aria-rowcount');
@@ -423,7 +432,6 @@
     draw();
     target.replaceWith(host);
     if (watcher) watcher.observe(host);
-    const path = statusPath(s);
     if (path) hub.join(new URL(path, base).href, panel);
   }
 

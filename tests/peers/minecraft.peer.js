@@ -9,13 +9,15 @@ const mc = require('minecraft-protocol'), bedrock = require('bedrock-protocol/sr
 
 const freePort = () => new Promise((r) => { const s = net.createServer().listen(0, '127.0.0.1', () => { const { port } = s.address(); s.close(() => r(port)); }); });
 const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
+// A real PNG of one pixel, for the server's icon.
+const PNG = 'iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mNk+M9QDwADhgGAWjR9awAAAABJRU5ErkJggg==';
 
 test('Java and Bedrock servers, their status and banner, one connection for many asks', async (t) => {
   const [javaPort, bedrockPort, gatewayPort] = [await freePort(), await freePort(), await freePort()];
   let connections = 0;
   const java = mc.createServer({
     'online-mode': false, host: '127.0.0.1', port: javaPort, version: '1.20.4', maxPlayers: 20,
-    motd: '\u00a76Vireo \u00a7lJava\n\u00a77the second line',
+    motd: '\u00a76Vireo \u00a7lJava\n\u00a77the second line', favicon: `data:image/png;base64,${PNG}`,
     beforePing: (reply, client, answer) => {
       reply.players.online = 2;
       reply.players.sample = [{ name: '\u00a7cSteve', id: '00000000-0000-0000-0000-000000000001' }, { name: 'Alex', id: '00000000-0000-0000-0000-000000000002' }];
@@ -42,11 +44,18 @@ test('Java and Bedrock servers, their status and banner, one connection for many
   assert.deepEqual([j.state, j.name, j.map, j.players, j.maxPlayers, j.rows.map((r) => r.name), j.rowNumbers],
     ['online', 'Vireo Java', 'the second line', 2, 20, ['Steve', 'Alex'], false]);
   assert.ok(j.latencyMs >= 0);
+  // Its icon, as a PNG of its own, and in its banner.
+  assert.equal(j.icon, true);
+  const icon = await ask('icon.png', 'minecraft', javaPort);
+  assert.deepEqual([icon.status, icon.headers.get('content-type'), icon.headers.get('x-content-type-options')], [200, 'image/png', 'nosniff']);
+  assert.equal(Buffer.from(await icon.arrayBuffer()).toString('base64'), PNG);
   const b = await (await ask('status.json', 'mbe', bedrockPort)).json();
   assert.deepEqual([b.state, b.name, b.map, b.maxPlayers, b.rows], ['online', 'Vireo Bedrock', 'Sunny Isle', 10, []]);
   for (const [game, port, name] of [['minecraft', javaPort, 'Vireo Java'], ['mbe', bedrockPort, 'Vireo Bedrock']]) {
     const banner = await ask('banner.svg', game, port);
     assert.equal(banner.headers.get('content-type'), 'image/svg+xml');
-    assert.match(await banner.text(), new RegExp(`>${name}<`));
+    const svg = await banner.text();
+    assert.match(svg, new RegExp(`>${name}<`));
+    assert.equal(svg.includes(`href="data:image/png;base64,${PNG}"`), game === 'minecraft');
   }
 });

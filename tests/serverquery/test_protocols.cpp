@@ -632,3 +632,27 @@ TEST(MinecraftJavaConversation, StatusThenPingThenDone) {
     const auto other = makeConversation(QueryProtocol::MinecraftJava, u"h"_s, 1);
     EXPECT_EQ(other->onDatagram(minecraftPingRequest(1)).outcome->state, State::NotAnswering);
 }
+
+TEST(MinecraftJava, OnlyASmallRealPngIsTakenForTheIcon) {
+    const auto png = [](quint32 width, quint32 height) {
+        QByteArray header("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16);
+        for (const quint32 side : {width, height}) {
+            for (int shift = 24; shift >= 0; shift -= 8) {
+                header.append(char(side >> shift));
+            }
+        }
+        return header + QByteArray(9, '\0');  // depth, colour type... and the rest of a PNG
+    };
+    const auto favicon = [](const QByteArray& bytes) {
+        return u"data:image/png;base64,"_s + QString::fromLatin1(bytes.toBase64());
+    };
+    EXPECT_EQ(serverIconPng(favicon(png(64, 64))), png(64, 64));
+    EXPECT_EQ(serverIconPng(favicon(png(1, 16))), png(1, 16));
+    const QByteArray jpeg = QByteArray::fromHex("ffd8ffe000104a464946") + QByteArray(30, '\0');
+    for (const QString& bad :
+         {favicon(png(4096, 4096)), favicon(png(65, 1)), favicon(png(0, 8)), favicon(jpeg),
+          favicon(png(16, 16) + QByteArray(kMaxIconBytes, '\0')), u"data:image/png;base64,!!"_s,
+          u"data:image/gif;base64,"_s + favicon(png(8, 8)).sliced(22), QString()}) {
+        EXPECT_TRUE(serverIconPng(bad).isEmpty()) << bad.left(60).toStdString();
+    }
+}
