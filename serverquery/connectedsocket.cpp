@@ -141,7 +141,7 @@ std::optional<QByteArray> ConnectedSocket::receive(Trouble& trouble) {
         return std::nullopt;
     }
     if (got == 0 && kind_ == Kind::Stream) {
-        trouble = Trouble::Unreachable;  // the server closed its end: nothing more will come
+        trouble = Trouble::Closed;  // the server closed its end: nothing more will come
         return std::nullopt;
     }
     return QByteArray(buffer_.constData(), qsizetype(got));

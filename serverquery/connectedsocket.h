@@ -18,14 +18,13 @@ namespace tamarin {
 //
 // A stream socket (TCP) connects in the background: what is sent before the connection stands,
 // or more than the system takes at once, waits here and goes out as the socket can take it. A
-// refused connection is a closed port; the server closing its end is reported as Unreachable, so
-// the caller keeps what it learnt so far.
+// refused connection is a closed port; the server closing its end is reported as Closed.
 class ConnectedSocket : public QObject {
     Q_OBJECT
 
   public:
     enum class Kind { Datagram, Stream };
-    enum class Trouble { None, PortClosed, Unreachable };
+    enum class Trouble { None, PortClosed, Unreachable, Closed };
 
     explicit ConnectedSocket(QObject* parent = nullptr);
     ~ConnectedSocket() override;

@@ -195,6 +195,38 @@ QByteArray serverIconPng(const QString& favicon) {
                                                                                 : QByteArray();
 }
 
+QByteArray minecraftLegacyPingRequest() {
+    return QByteArrayLiteral("\xfe\x01");
+}
+
+std::optional<ServerStatus> parseMinecraftLegacyKick(QByteArrayView bytes) {
+    constexpr char kKickPacket = char(0xff);
+    if (bytes.size() < 3 || bytes[0] != kKickPacket) {
+        return std::nullopt;
+    }
+    const qsizetype units = qFromBigEndian<quint16>(bytes.data() + 1);
+    if (bytes.size() < 3 + 2 * units) {
+        return std::nullopt;
+    }
+    QString text(units, Qt::Uninitialized);
+    for (qsizetype i = 0; i < units; ++i) {
+        text[i] = QChar(qFromBigEndian<quint16>(bytes.data() + 3 + 2 * i));
+    }
+    const bool tagged = text.startsWith(QString(QChar(0x00a7)) + QLatin1Char('1') + QChar(0));
+    const QStringList fields = tagged ? text.split(QChar(0)) : text.split(QChar(0x00a7));
+    const qsizetype first = tagged ? 3 : 0;  // the MOTD, then players and max
+    if (fields.size() < first + 3) {
+        return std::nullopt;
+    }
+    ServerStatus status;
+    status.state = ServerStatus::State::Online;
+    status.name = plain(fields[first]);
+    status.players = std::max(0, fields[first + 1].toInt());
+    status.maxPlayers = std::max(0, fields[first + 2].toInt());
+    status.rowsHaveNumbers = false;
+    return status;
+}
+
 bool isMinecraftPong(QByteArrayView packet, quint64 payload) {
     return packet.size() == 9 && packet[0] == kPingPacket &&
            qFromBigEndian<quint64>(packet.data() + 1) == payload;

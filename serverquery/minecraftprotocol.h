@@ -44,6 +44,14 @@ std::optional<ServerStatus> parseMinecraftStatus(QByteArrayView packet);
 inline constexpr qsizetype kMaxIconBytes = 32 * 1024;
 QByteArray serverIconPng(const QString& favicon);
 
+// Servers from before 1.7 close the connection on the handshake: they are asked again, on a new
+// connection, with the ping of their time (FE 01), and answer with a kick packet (FF, then a
+// UTF-16BE text: "\u00a71\0protocol\0version\0MOTD\0players\0max", or "MOTD\u00a7players\u00a7max"
+// before 1.4).
+QByteArray minecraftLegacyPingRequest();
+// The status in a whole kick packet; std::nullopt when it is not one, or not whole yet.
+std::optional<ServerStatus> parseMinecraftLegacyKick(QByteArrayView bytes);
+
 // True for the pong that answers minecraftPingRequest(payload).
 bool isMinecraftPong(QByteArrayView packet, quint64 payload);
 

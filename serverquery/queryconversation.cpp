@@ -120,12 +120,15 @@ class MinecraftJavaConversation : public QueryConversation {
     QByteArray firstRequest() override { return minecraftStatusRequest(host_, port_); }
 
     ConversationStep onDatagram(QByteArrayView bytes) override {
+        if (legacy_) {
+            return onLegacyBytes(bytes);
+        }
         packets_.add(bytes);
         QByteArray packet;
         for (auto next = packets_.next(packet); next != MinecraftPackets::Next::NeedMore;
              next = packets_.next(packet)) {
             if (next == MinecraftPackets::Next::Broken) {
-                return {{}, onTimeout()};
+                return status_ ? ConversationStep{{}, status_} : onClosed();
             }
             if (ConversationStep step = onPacket(packet); !step.send.isEmpty() || step.outcome) {
                 return step;
@@ -138,7 +141,25 @@ class MinecraftJavaConversation : public QueryConversation {
         return status_ ? *status_ : ServerStatus::withState(ServerStatus::State::NotAnswering);
     }
 
+    // A server from before 1.7 closes on the handshake: it is asked the old way, once.
+    ConversationStep onClosed() override {
+        if (status_ || legacy_) {
+            return {{}, onTimeout()};
+        }
+        legacy_ = true;
+        return {minecraftLegacyPingRequest(), std::nullopt, true};
+    }
+
   private:
+    ConversationStep onLegacyBytes(QByteArrayView bytes) {
+        legacyReply_.append(bytes);
+        if (legacyReply_.size() > MinecraftPackets::kMaxPacket) {
+            return {{}, onTimeout()};
+        }
+        status_ = parseMinecraftLegacyKick(legacyReply_);
+        return status_ ? ConversationStep{{}, status_} : ConversationStep{};
+    }
+
     ConversationStep onPacket(QByteArrayView packet) {
         if (!status_) {
             status_ = parseMinecraftStatus(packet);
@@ -161,6 +182,8 @@ class MinecraftJavaConversation : public QueryConversation {
     MinecraftPackets packets_;
     std::optional<ServerStatus> status_;
     QElapsedTimer pingTimer_;
+    bool legacy_ = false;
+    QByteArray legacyReply_;
 };
 
 }  // namespace

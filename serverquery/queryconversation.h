@@ -14,6 +14,8 @@ namespace tamarin {
 struct ConversationStep {
     QByteArray send;
     std::optional<ServerStatus> outcome;
+    // Over a stream: send on a new connection to the same server, the old one being over.
+    bool reconnect = false;
 };
 
 // One query's exchange with a server, without the network: which request goes first, how each
@@ -30,6 +32,8 @@ class QueryConversation {
     virtual ConversationStep onDatagram(QByteArrayView datagram) = 0;
     // The outcome when the time is up: what was learnt so far, or NotAnswering.
     virtual ServerStatus onTimeout() const = 0;
+    // Over a stream, when the server closed the connection: by default, what was learnt so far.
+    virtual ConversationStep onClosed() { return {{}, onTimeout()}; }
 };
 
 // A fresh conversation for the protocol with the server as typed (some protocols name it in their

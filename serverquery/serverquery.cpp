@@ -54,6 +54,7 @@ struct ServerQuery::Private {
     void resend();
     void readDatagrams();
     bool endOnTrouble(Trouble trouble);
+    bool reconnectOrFinish(const ConversationStep& step);
     void onDeadline();
     void finish(const ServerStatus& status);
     void cancel();
@@ -73,6 +74,7 @@ struct ServerQuery::Private {
     QByteArray service;  // the service record a name is looked up by first, if any
     Lookup* lookup = nullptr;
     ConnectedSocket* socket = nullptr;
+    Endpoint server;  // the one the socket is connected to
     QTimer deadline;
     QTimer resendTimer;
     QByteArray lastRequest;
@@ -173,7 +175,8 @@ void ServerQuery::Private::onLookedUp() {
     openSocket(*found);
 }
 
-void ServerQuery::Private::openSocket(const Endpoint& server) {
+void ServerQuery::Private::openSocket(const Endpoint& endpoint) {
+    server = endpoint;
     socket = new ConnectedSocket(q);
     QObject::connect(socket, &ConnectedSocket::readyRead, q,
                      ifCurrent([this] { readDatagrams(); }));
@@ -219,6 +222,8 @@ bool ServerQuery::Private::endOnTrouble(Trouble trouble) {
         case Trouble::Unreachable:
             finish(conversation->onTimeout());  // no reply can come now
             return true;
+        case Trouble::Closed:
+            return !reconnectOrFinish(conversation->onClosed());
         case Trouble::None:
             return false;
     }
@@ -234,6 +239,10 @@ void ServerQuery::Private::readDatagrams() {
         }
         resendTimer.stop();  // the server is there; its answer to the request is on its way
         const ConversationStep step = conversation->onDatagram(*datagram);
+        if (step.reconnect) {
+            reconnectOrFinish(step);  // what comes next, comes on the new connection
+            return;
+        }
         if (!send(step.send)) {
             return;
         }
@@ -242,6 +251,21 @@ void ServerQuery::Private::readDatagrams() {
             return;
         }
     }
+}
+
+// A step after the server closed its end: a new connection for its request, or the end. False
+// when the query ended.
+bool ServerQuery::Private::reconnectOrFinish(const ConversationStep& step) {
+    if (!step.reconnect) {
+        finish(step.outcome.value_or(conversation->onTimeout()));
+        return false;
+    }
+    socket->disconnect(q);
+    socket->deleteLater();
+    socket = new ConnectedSocket(q);
+    QObject::connect(socket, &ConnectedSocket::readyRead, q,
+                     ifCurrent([this] { readDatagrams(); }));
+    return !socket->connectTo(server, ConnectedSocket::Kind::Stream) || send(step.send);
 }
 
 void ServerQuery::Private::onDeadline() {

@@ -336,14 +336,19 @@ class TcpListener {
     ~TcpListener() { ::close(descriptor_); }
 
     quint16 port() const { return port_; }
-    // Accepts one connection on a thread, reads what comes first, answers `reply` and closes.
-    std::future<QByteArray> answerOnce(const QByteArray& reply) {
-        return std::async(std::launch::async, [this, reply] {
-            const int peer = ::accept(descriptor_, nullptr, nullptr);
-            QByteArray asked(512, '\0');
-            asked.resize(std::max<ssize_t>(0, ::recv(peer, asked.data(), asked.size(), 0)));
-            ::send(peer, reply.constData(), size_t(reply.size()), MSG_NOSIGNAL);
-            ::close(peer);
+    // Accepts a connection for each reply in turn, on a thread: reads what comes first, answers
+    // the reply and closes. Gives what each connection asked, one after the other.
+    std::future<QByteArray> answerInTurn(const QList<QByteArray>& replies) {
+        return std::async(std::launch::async, [this, replies] {
+            QByteArray asked;
+            for (const QByteArray& reply : replies) {
+                const int peer = ::accept(descriptor_, nullptr, nullptr);
+                QByteArray first(512, '\0');
+                first.resize(std::max<ssize_t>(0, ::recv(peer, first.data(), first.size(), 0)));
+                ::send(peer, reply.constData(), size_t(reply.size()), MSG_NOSIGNAL);
+                ::close(peer);
+                asked += first;
+            }
             return asked;
         });
     }
@@ -359,11 +364,24 @@ TEST_F(ServerQueryTest, MinecraftJavaOverTcpAnswersIsSilentOrIsRefused) {
     TcpListener server;
     const QByteArray json = R"({"description":"x"})";
     const QByteArray packet = QByteArray(1, '\0') + char(json.size()) + json;
-    std::future<QByteArray> asked = server.answerOnce(char(packet.size()) + packet);
+    std::future<QByteArray> asked = server.answerInTurn({char(packet.size()) + packet});
     const ServerStatus status = run(u"127.0.0.1"_s, server.port(), QueryProtocol::MinecraftJava);
     EXPECT_EQ(status.name, u"x"_s);  // closed after the status: online without a pong
     EXPECT_LT(elapsedMs, kTimeoutMs);
     EXPECT_TRUE(asked.get().contains("127.0.0.1"));
+
+    // A server from before 1.7 closes on the handshake, and is asked again the old way.
+    TcpListener legacy;
+    const QString kick = u"\u00a71"_s + QChar(0) + u"74"_s + QChar(0) + u"1.6.4"_s + QChar(0) +
+                         u"Old \u00a7cone"_s + QChar(0) + u"3"_s + QChar(0) + u"20"_s;
+    QByteArray kickPacket = QByteArray("\xff") + char(0) + char(kick.size());
+    for (const QChar c : kick) {
+        kickPacket += char(c.unicode() >> 8) + QByteArray(1, char(c.unicode() & 0xff));
+    }
+    std::future<QByteArray> legacyAsked = legacy.answerInTurn({{}, kickPacket});
+    const ServerStatus old = run(u"127.0.0.1"_s, legacy.port(), QueryProtocol::MinecraftJava);
+    EXPECT_EQ(std::tuple(old.name, old.players, old.maxPlayers), std::tuple(u"Old one"_s, 3, 20));
+    EXPECT_TRUE(legacyAsked.get().endsWith("\xfe\x01"));
 
     TcpListener silent;  // connects, never answers
     EXPECT_EQ(run(u"127.0.0.1"_s, silent.port(), QueryProtocol::MinecraftJava).state,
@@ -404,7 +422,7 @@ TEST_F(ServerQueryTest, MinecraftNamesFollowTheirServiceRecord) {
     });
     const QByteArray json = R"({"description":"srv"})";
     const QByteArray packet = QByteArray(1, '\0') + char(json.size()) + json;
-    std::future<QByteArray> asked = server.answerOnce(char(packet.size()) + packet);
+    std::future<QByteArray> asked = server.answerInTurn({char(packet.size()) + packet});
     EXPECT_EQ(run(u"play.vireo.test"_s, 25565, QueryProtocol::MinecraftJava).name, u"srv"_s);
     EXPECT_TRUE(asked.get().contains("play.vireo.test"));  // the name as typed
     // No record: the name itself; another port: no record asked for.
