@@ -27,7 +27,8 @@ const front = http.createServer((req, res) => {
     const old = { ...lastAnswer, queriedAt: new Date(Date.now() - replayAge * 1000).toISOString() };
     return res.writeHead(200, { 'Content-Type': 'application/json', 'Access-Control-Allow-Origin': '*', 'Access-Control-Expose-Headers': 'Date' }).end(JSON.stringify(old));
   }
-  if (req.url.startsWith('/status.json')) res.on('pipe', (r) => { let b = ''; r.on('data', (d) => (b += d)).on('end', () => { try { lastAnswer = JSON.parse(b); } catch { /* not JSON */ } }); });
+  // Only a server's status is kept to be replayed, never a refusal (a 403 of another page).
+  if (req.url.startsWith('/status.json')) res.on('pipe', (r) => { let b = ''; r.on('data', (d) => (b += d)).on('end', () => { try { if (r.statusCode === 200) lastAnswer = JSON.parse(b); } catch { /* not JSON */ } }); });
   req.pipe(http.request({ host: '127.0.0.1', port: gwPort, path: req.url, method: req.method, headers: req.headers }, (r) => (res.writeHead(r.statusCode, r.headers), r.pipe(res))).on('error', () => res.destroy()));
 });
 const site = http.createServer((req, res) => pages[req.url] ? res.writeHead(200, pages[req.url].headers).end(pages[req.url].html) : res.writeHead(404).end());
@@ -189,7 +190,7 @@ test('pasted snippets become live panels', async (t) => {
   assert.deepEqual(await run(() => [$1('.vireo').getBoundingClientRect().height, getComputedStyle($1('.vireo-toggle')).display,
     document.links[0].getBoundingClientRect().top >= document.querySelector('vireo-status').getBoundingClientRect().bottom]), [22, 'none', true]);
   await b.go(`http://127.0.0.1:${sitePort}/plain`);
-  await until(() => $$('.vireo-title').length === 3);
+  await until(() => $$('.vireo-state').length === 3 && $$('.vireo-state').every((e) => e.textContent === 'online'));
   // An answer kept too long by a cache in front is shown for what it is, by its age.
   replayAge = 4;  // the Date header counts whole seconds: 3 or 4 s old
   await until(() => $$('.vireo-state').every((e) => /^online \(stale\), [34] s old$/.test(e.textContent)));
