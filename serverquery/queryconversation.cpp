@@ -13,17 +13,25 @@ namespace tamarin {
 
 namespace {
 
-class Quake3Conversation : public QueryConversation {
+// One request, one reply: the first datagram the parser reads ends the query (Quake III's
+// getstatus, Bedrock's unconnected ping). Resends are the same bytes, so either copy's answer does.
+class OneReplyConversation : public QueryConversation {
   public:
-    QByteArray firstRequest() override { return quake3StatusRequest(); }
+    using Parser = std::optional<ServerStatus> (*)(QByteArrayView);
+    OneReplyConversation(QByteArray request, Parser parse)
+        : request_(std::move(request)), parse_(parse) {}
 
-    ConversationStep onDatagram(QByteArrayView datagram) override {
-        return {{}, parseQuake3StatusReply(datagram)};
-    }
+    QByteArray firstRequest() override { return request_; }
+
+    ConversationStep onDatagram(QByteArrayView datagram) override { return {{}, parse_(datagram)}; }
 
     ServerStatus onTimeout() const override {
         return ServerStatus::withState(ServerStatus::State::NotAnswering);
     }
+
+  private:
+    QByteArray request_;
+    Parser parse_;
 };
 
 // A2S_INFO first, answering up to kMaxChallengeRounds challenges; then A2S_PLAYER the same way.
@@ -91,23 +99,6 @@ class A2sConversation : public QueryConversation {
     std::optional<ServerStatus> info_;
     int challengeRounds_ = 0;
     std::optional<quint32> lastChallenge_;
-};
-
-// One unconnected ping, one pong. Its resends are the same bytes, so any pong answers it.
-class BedrockConversation : public QueryConversation {
-  public:
-    QByteArray firstRequest() override {
-        return bedrockPingRequest(quint64(QDateTime::currentMSecsSinceEpoch()),
-                                  QRandomGenerator::global()->generate64());
-    }
-
-    ConversationStep onDatagram(QByteArrayView datagram) override {
-        return {{}, parseBedrockPong(datagram)};
-    }
-
-    ServerStatus onTimeout() const override {
-        return ServerStatus::withState(ServerStatus::State::NotAnswering);
-    }
 };
 
 // The handshake and status request, the status; then a ping, whose pong times the round trip.
@@ -201,11 +192,15 @@ std::unique_ptr<QueryConversation> makeConversation(QueryProtocol protocol, cons
                                                     quint16 port) {
     switch (protocol) {
         case QueryProtocol::Quake3:
-            return std::make_unique<Quake3Conversation>();
+            return std::make_unique<OneReplyConversation>(quake3StatusRequest(),
+                                                          parseQuake3StatusReply);
         case QueryProtocol::A2S:
             return std::make_unique<A2sConversation>();
         case QueryProtocol::Bedrock:
-            return std::make_unique<BedrockConversation>();
+            return std::make_unique<OneReplyConversation>(
+                bedrockPingRequest(quint64(QDateTime::currentMSecsSinceEpoch()),
+                                   QRandomGenerator::global()->generate64()),
+                parseBedrockPong);
         case QueryProtocol::MinecraftJava:
             return std::make_unique<MinecraftJavaConversation>(host, port);
         case QueryProtocol::None:
