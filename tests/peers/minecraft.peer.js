@@ -8,7 +8,6 @@ const net = require('node:net');
 const mc = require('minecraft-protocol'), bedrock = require('bedrock-protocol/src/createServer');
 
 const freePort = () => new Promise((r) => { const s = net.createServer().listen(0, '127.0.0.1', () => { const { port } = s.address(); s.close(() => r(port)); }); });
-const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
 // A real PNG of one pixel, for the server's icon.
 const PNG = 'iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mNk+M9QDwADhgGAWjR9awAAAABJRU5ErkJggg==';
 
@@ -28,14 +27,15 @@ test('Java and Bedrock servers, their status and banner, one connection for many
   const pe = bedrock.createServer({ host: '127.0.0.1', port: bedrockPort, offline: true, maxPlayers: 10, raknetBackend: 'jsp-raknet', motd: { motd: '\u00a7aVireo Bedrock', levelName: 'Sunny Isle' } });
   const gateway = spawn(process.env.VIREO_GATEWAY, ['--listen', `127.0.0.1:${gatewayPort}`, '--min-refresh', '60',
     '--rate', '0', '--max-connections-per-client', '256',
-    '--allow', `minecraft:127.0.0.1:${javaPort}`, '--allow', `mbe:127.0.0.1:${bedrockPort}`], { stdio: 'inherit' });
+    '--allow', `minecraft:127.0.0.1:${javaPort}`, '--allow', `mbe:127.0.0.1:${bedrockPort}`], { stdio: ['ignore', 'inherit', 'pipe'] });
   t.after(() => { gateway.kill(); java.close(); pe.close(); });
-  const ask = async (what, game, port) => {
-    for (let i = 0; i < 100; i++, await sleep(100)) {
-      try { return await fetch(`http://127.0.0.1:${gatewayPort}/${what}?game=${game}&host=127.0.0.1&port=${port}`); } catch { /* not listening yet */ }
-    }
-    assert.fail('the gateway never listened');
-  };
+  // The gateway says so once it listens.
+  await new Promise((resolve, reject) => {
+    let said = '';
+    gateway.stderr.on('data', (d) => { said += d; if (said.includes('listening on')) resolve(); });
+    gateway.on('exit', () => reject(new Error(`the gateway ended: ${said}`)));
+  });
+  const ask = (what, game, port) => fetch(`http://127.0.0.1:${gatewayPort}/${what}?game=${game}&host=127.0.0.1&port=${port}`);
 
   // 200 pages at once ask about the Java server: the gateway opens one connection to it.
   const answers = await Promise.all(Array.from({ length: 200 }, () => ask('status.json', 'minecraft', javaPort).then((r) => r.json())));

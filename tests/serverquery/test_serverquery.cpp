@@ -400,20 +400,22 @@ TEST_F(ServerQueryTest, MinecraftNamesFollowTheirServiceRecord) {
     TcpListener server;
     const quint16 dnsPort = closedUdpPort();
     QProcess dnsmasq;
+    dnsmasq.setProcessChannelMode(QProcess::MergedChannels);
     dnsmasq.start(
         u"dnsmasq"_s,
         {u"--keep-in-foreground"_s, u"--port=%1"_s.arg(dnsPort), u"--listen-address=127.0.0.1"_s,
          u"--bind-interfaces"_s, u"--no-resolv"_s, u"--no-hosts"_s, u"--conf-file=/dev/null"_s,
-         u"--pid-file="_s,
+         u"--pid-file="_s, u"--log-facility=-"_s,
          u"--srv-host=_minecraft._tcp.play.vireo.test,mc.vireo.test,%1,0,5"_s.arg(server.port())});
     ASSERT_TRUE(dnsmasq.waitForStarted()) << "dnsmasq is not installed";
-    setServiceNameServerForTesting("127.0.0.1", dnsPort);
-    std::optional<ServiceTarget> found;
-    for (int tries = 0; !found && tries < 200; ++tries) {  // until it listens
-        found = lookUpService("_minecraft._tcp.play.vireo.test");
-        QTest::qWait(found ? 0 : 50);
+    // It says "started" once its sockets listen.
+    QByteArray said;
+    while (!said.contains("started") && dnsmasq.waitForReadyRead(30000)) {
+        said += dnsmasq.readAllStandardError() + dnsmasq.readAllStandardOutput();
     }
-    ASSERT_TRUE(found);
+    setServiceNameServerForTesting("127.0.0.1", dnsPort);
+    const std::optional<ServiceTarget> found = lookUpService("_minecraft._tcp.play.vireo.test");
+    ASSERT_TRUE(found) << said.constData();
     EXPECT_EQ(found->target, "mc.vireo.test");
     QList<QByteArray> resolved;
     setResolverForTesting([&](const QByteArray& name, quint16 port) {

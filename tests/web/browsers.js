@@ -32,14 +32,19 @@ const CHROMEDRIVER = {
 };
 
 async function chromium(port) {
-  const driver = spawn('/usr/bin/chromedriver', [`--port=${port}`], { stdio: 'ignore' });
+  const driver = spawn('/usr/bin/chromedriver', [`--port=${port}`], { stdio: ['ignore', 'pipe', 'ignore'] });
+  // It says so once it listens.
+  await new Promise((resolve, reject) => {
+    let said = '';
+    driver.stdout.on('data', (d) => { said += d; if (said.includes('started successfully')) resolve(); });
+    driver.on('exit', () => reject(new Error(`chromedriver ended: ${said}`)));
+  });
   let url = `http://127.0.0.1:${port}/session`;
   const call = async (method, route, body) => {
     const res = await fetch(url + route, { method, body: method === 'GET' ? undefined : JSON.stringify(body) }), json = await res.json();
     if (!res.ok) throw new Error(JSON.stringify(json.value).slice(0, 300));
     return json.value;
   };
-  await sleep(700);
   const args = ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking', '--disable-component-update',
     '--disable-sync', '--hide-scrollbars', '--window-size=800,700', `--user-data-dir=${profileDir('chromium')}`];
   url += '/' + (await call('POST', '', { capabilities: { alwaysMatch: { 'goog:chromeOptions': { binary: '/usr/bin/chromium', args } } } })).sessionId;
@@ -57,7 +62,7 @@ async function firefox(port) {
   let socket;
   for (let i = 0; !socket && i < 150; i++) {
     socket = await new Promise((r) => { const s = net.connect(port, '127.0.0.1', () => r(s)).on('error', () => r(null)); });
-    if (!socket) await sleep(200);
+    if (!socket) await sleep(200);  // Firefox tells nothing when Marionette listens: its port does
   }
   assert.ok(socket, 'firefox-esr never opened Marionette');
   let buffer = Buffer.alloc(0), serial = 0;
