@@ -49,6 +49,7 @@ struct ServerQuery::Private {
     void lookUp();
     void onLookedUp();
     void openSocket(const Endpoint& server);
+    bool connectSocket();
     bool send(const QByteArray& request);
     Trouble sendDatagram(const QByteArray& datagram);
     void resend();
@@ -177,16 +178,25 @@ void ServerQuery::Private::onLookedUp() {
 
 void ServerQuery::Private::openSocket(const Endpoint& endpoint) {
     server = endpoint;
+    // A socket the system will not give leaves the query to its deadline, as silence would.
+    if (connectSocket()) {
+        // A stream loses nothing, and a request sent twice is read twice.
+        resendLeft = !conversation->overStream();
+        send(conversation->firstRequest());
+    }
+}
+
+// A new socket to the server, replacing any before it; false when the system gives none.
+bool ServerQuery::Private::connectSocket() {
+    if (socket) {
+        socket->disconnect(q);
+        socket->deleteLater();  // it may be emitting the signal that brought us here
+    }
     socket = new ConnectedSocket(q);
     QObject::connect(socket, &ConnectedSocket::readyRead, q,
                      ifCurrent([this] { readDatagrams(); }));
-    // A socket the system will not give leaves the query to its deadline, as silence would.
-    const bool stream = conversation->overStream();
-    if (socket->connectTo(
-            server, stream ? ConnectedSocket::Kind::Stream : ConnectedSocket::Kind::Datagram)) {
-        resendLeft = !stream;  // a stream loses nothing, and a request sent twice is read twice
-        send(conversation->firstRequest());
-    }
+    return socket->connectTo(server, conversation->overStream() ? ConnectedSocket::Kind::Stream
+                                                                : ConnectedSocket::Kind::Datagram);
 }
 
 // False when sending ended the query (the system reported the port closed).
@@ -260,12 +270,7 @@ bool ServerQuery::Private::reconnectOrFinish(const ConversationStep& step) {
         finish(step.outcome.value_or(conversation->onTimeout()));
         return false;
     }
-    socket->disconnect(q);
-    socket->deleteLater();
-    socket = new ConnectedSocket(q);
-    QObject::connect(socket, &ConnectedSocket::readyRead, q,
-                     ifCurrent([this] { readDatagrams(); }));
-    return !socket->connectTo(server, ConnectedSocket::Kind::Stream) || send(step.send);
+    return !connectSocket() || send(step.send);
 }
 
 void ServerQuery::Private::onDeadline() {
