@@ -5,9 +5,14 @@
 #include <QRandomGenerator>
 
 #include "serverquery/a2sprotocol.h"
+#include "serverquery/aseprotocol.h"
 #include "serverquery/bedrockprotocol.h"
+#include "serverquery/gamespy1protocol.h"
+#include "serverquery/gamespy2protocol.h"
+#include "serverquery/gamespy3protocol.h"
 #include "serverquery/minecraftprotocol.h"
 #include "serverquery/quake3protocol.h"
+#include "serverquery/unreal2protocol.h"
 
 namespace tamarin {
 
@@ -203,6 +208,16 @@ std::unique_ptr<QueryConversation> makeConversation(QueryProtocol protocol, cons
                 parseBedrockPong);
         case QueryProtocol::MinecraftJava:
             return std::make_unique<MinecraftJavaConversation>(host, port);
+        case QueryProtocol::GameSpy1:
+            return makeGameSpy1Conversation();
+        case QueryProtocol::GameSpy2:
+            return makeGameSpy2Conversation();
+        case QueryProtocol::GameSpy3:
+            return makeGameSpy3Conversation();
+        case QueryProtocol::Unreal2:
+            return makeUnreal2Conversation();
+        case QueryProtocol::Ase:
+            return makeAseConversation();
         case QueryProtocol::None:
             break;
     }

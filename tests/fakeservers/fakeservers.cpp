@@ -1,5 +1,6 @@
 #include "tests/fakeservers/fakeservers.h"
 
+#include <QFile>
 #include <QNetworkDatagram>
 #include <QTimer>
 #include <QtEndian>
@@ -226,6 +227,11 @@ QList<QByteArray> FakeA2sServer::fragments(const QByteArray& reply) {
         std::reverse(parts.begin(), parts.end());
     }
     return parts;
+}
+
+QByteArray fixture(const QString& relativePath) {
+    QFile file(QStringLiteral(TAMARIN_FIXTURES_DIR "/") + relativePath);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 }  // namespace tamarin::fake

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QObject>
 #include <QUdpSocket>
+#include <functional>
 #include <optional>
 #include <utility>
 
@@ -133,5 +134,26 @@ class FakeA2sServer : public FakeServer {
     bool splitReversed_ = false;
     quint32 splitId_ = 1;
 };
+
+// A server of any family: its script answers each request with the datagrams to send back (none
+// for silence). Captured replies are replayed through it, so a family is tested on what real
+// servers sent.
+class FakeScriptedServer : public FakeServer {
+  public:
+    using Script = std::function<QList<QByteArray>(const QByteArray& request)>;
+    explicit FakeScriptedServer(Script script,
+                                const QHostAddress& address = QHostAddress::LocalHost)
+        : FakeServer(address), script_(std::move(script)) {}
+
+  protected:
+    QList<QByteArray> repliesTo(const QByteArray& request) override { return script_(request); }
+
+  private:
+    Script script_;
+};
+
+// The bytes of a captured reply under tests/serverquery/fixtures (a path below it); empty when it
+// cannot be read, which the test then reports.
+QByteArray fixture(const QString& relativePath);
 
 }  // namespace tamarin::fake

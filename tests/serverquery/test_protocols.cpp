@@ -63,7 +63,28 @@ TEST(GameTypes, CodesAreUniqueLowerCaseAndDescribed) {
         EXPECT_FALSE(seen.contains(code)) << type.code;
         seen.insert(code);
     }
-    EXPECT_EQ(seen.size(), 10);
+    // An alias is another name of one game: never a game's own code, never two games.
+    for (const GameTypeAlias& alias : gameTypeAliases()) {
+        const QString name = QString::fromLatin1(alias.alias);
+        EXPECT_EQ(name, name.toLower());
+        EXPECT_FALSE(seen.contains(name)) << alias.alias;
+        seen.insert(name);
+        ASSERT_NE(findGameType(name), nullptr) << alias.alias;
+        EXPECT_STREQ(findGameType(u" "_s + name.toUpper())->code, alias.code);
+    }
+}
+
+TEST(GameTypes, QueryPortsFollowTheRuleAndStayInRange) {
+    EXPECT_EQ(queryPortForGame(u"valheim"_s, 2456), 2457);
+    EXPECT_EQ(queryPortForGame(u"dayz"_s, 2302), 27016);
+    EXPECT_EQ(queryPortForGame(u"q3"_s, 27961), 27961);
+    EXPECT_EQ(queryPortForGame(u"no-such-game"_s, 1234), 1234);
+    EXPECT_EQ(queryPortForGame(u"mtasa"_s, 22003), 22126);  // an alias, +123
+    // An offset that would leave the range of ports asks the game port instead.
+    EXPECT_EQ(QueryPortRule::offset(1).queryPortFor(65535), 65535);
+    EXPECT_EQ(QueryPortRule::offset(-10).queryPortFor(5), 5);
+    EXPECT_EQ(canonicalGameCode(u"UT2004"_s), u"unrealtournament2004"_s);
+    EXPECT_EQ(canonicalGameCode(u" zz "_s), u"zz"_s);
 }
 
 // --- Reading bytes and text --------------------------------------------------------------------
