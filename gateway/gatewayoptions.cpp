@@ -215,17 +215,43 @@ void addParserOptions(QCommandLineParser& parser) {
     }
 }
 
-// The games --allow takes, from the one table of games.
+QString queryPortHelp(const QueryPortRule& rule) {
+    switch (rule.kind) {
+        case QueryPortRule::Kind::Offset:
+            return QStringLiteral(" (query: port %1%2)")
+                .arg(rule.value < 0 ? QStringLiteral("-") : QStringLiteral("+"))
+                .arg(std::abs(rule.value));
+        case QueryPortRule::Kind::Fixed:
+            return QStringLiteral(" (query: %1)").arg(rule.value);
+        case QueryPortRule::Kind::GamePort:
+            break;
+    }
+    return {};
+}
+
+// The games --allow takes, from the one table of games: each code with the port its servers
+// answer queries on, then the older codes still accepted.
 QString gamesHelp() {
     QString text = QStringLiteral(
-        "\nGames: GAME in --allow is the snippet's GameType, exactly as the page asks for it; an\n"
-        "entry opens one game at one address (q3 and oa are two entries, even for one server).\n");
+        "\nGames: GAME in --allow is the snippet's GameType and PORT the game port players use;\n"
+        "the gateway asks the game's query port (shown after its name where it differs). An entry\n"
+        "opens one game at one address (q3 and oa are two entries, even for one server).\n");
     for (const GameTypeInfo& type : knownGameTypes()) {
-        text +=
-            QStringLiteral("  %1  %2\n")
-                .arg(QString::fromUtf8(type.code).leftJustified(8), QString::fromUtf8(type.name));
+        text += QStringLiteral("  %1  %2%3\n")
+                    .arg(QString::fromUtf8(type.code).leftJustified(20),
+                         QString::fromUtf8(type.name), queryPortHelp(type.queryPort));
     }
-    return text;
+    QString line = QStringLiteral("Also accepted, as the same games:");
+    for (const GameTypeAlias& alias : gameTypeAliases()) {
+        const QString item = QStringLiteral(" %1=%2").arg(QString::fromUtf8(alias.alias),
+                                                          QString::fromUtf8(alias.code));
+        if (line.size() + item.size() > 96) {
+            text += line + QLatin1Char('\n');
+            line = QStringLiteral(" ");
+        }
+        line += item;
+    }
+    return text + line + QLatin1Char('\n');
 }
 
 std::optional<QString> applyAll(GatewayOptions& options, const QList<Setting>& settings) {

@@ -87,7 +87,8 @@ KeyOrError serverKeyFromParts(const QString& game, const QString& host, const QS
                         QStringLiteral("the gateway does not know that game type")};
     }
     ServerKey key;
-    key.game = game.trimmed().toLower();
+    // An alias names the same game, so both reach one cache entry and one allow-list entry.
+    key.game = canonicalGameCode(game);
     key.host = canonicalLiteral(host);
     if (key.host.isEmpty()) {
         key.host = canonicalName(withoutBrackets(host.trimmed()));

@@ -21,6 +21,7 @@ struct StatusCache::Entry {
     std::optional<Snapshot> snapshot;
     // The last answer from a server online, kept through one failed query.
     std::optional<PublishedStatus> lastGood;
+    quint16 queriedPort = 0;  // the port the current query asks on
 };
 
 namespace {
@@ -36,6 +37,12 @@ Outcome outcomeOf(ServerStatus::State state) {
         default:
             return Outcome::NotAnswering;
     }
+}
+
+// The port a server answers queries on follows from its game's table and the port the page names,
+// and from nothing else: an allow-list entry opens exactly one query target.
+quint16 queryPortOf(const ServerKey& key) {
+    return queryPortForGame(key.game, key.port);
 }
 
 ServerStatus withState(ServerStatus::State state) {
@@ -125,7 +132,7 @@ void StatusCache::startQuery(Entry& entry) {
     }
     lastQueryMs_.insert(entry.id, entry.startedMs);
     if (entry.key.hostIsLiteral()) {
-        queryAt(entry, entry.key.host);
+        queryAt(entry, entry.key.host, queryPortOf(entry.key));
         return;
     }
     entry.lookup = std::make_unique<Lookup>();
@@ -143,8 +150,8 @@ void StatusCache::startQuery(Entry& entry) {
                            onFinished(entry, withState(ServerStatus::State::NotAnswering));
                        });
     const QueryProtocol protocol = protocolForGameType(entry.key.game);
-    entry.lookup->setFuture(
-        lookUpEndpoint(entry.key.host, entry.key.port, serviceRecordFor(protocol, entry.key.port)));
+    entry.lookup->setFuture(lookUpEndpoint(entry.key.host, queryPortOf(entry.key),
+                                           serviceRecordFor(protocol, entry.key.port)));
 }
 
 // Only the servers queried within the last minimum refresh need their time: the rest may be
@@ -163,7 +170,9 @@ void StatusCache::onLookedUp(Entry& entry) {
     }
     const std::optional<Endpoint> found = future.result();
     if (!found) {
-        onFinished(entry, withState(ServerStatus::State::BadAddress));
+        ServerStatus status = withState(ServerStatus::State::BadAddress);
+        status.failure = ServerStatus::Failure::HostNotFound;
+        onFinished(entry, status);
         return;
     }
     const QHostAddress address(reinterpret_cast<const sockaddr*>(&found->address));
@@ -189,14 +198,15 @@ void StatusCache::queryAt(Entry& entry, const QString& address, quint16 port) {
                 [this] { metrics_.countUdpDatagram(); });
     }
     metrics_.countUdpQuery();
-    entry.query->start(address, port ? port : entry.key.port, protocolForGameType(entry.key.game),
-                       entry.key.host);
+    entry.queriedPort = port;
+    entry.query->start(address, port, protocolForGameType(entry.key.game), entry.key.host);
 }
 
 void StatusCache::onFinished(Entry& entry, const ServerStatus& status) {
     metrics_.countQueryOutcome(outcomeOf(status.state), (nowMs() - entry.startedMs) / 1000.0);
     const QDateTime now = QDateTime::currentDateTimeUtc();
-    PublishedStatus published{entry.key, keptOf(status), now, false, settings_.minRefreshSeconds};
+    PublishedStatus published{
+        entry.key, keptOf(status), now, false, settings_.minRefreshSeconds, entry.queriedPort};
     if (status.state == ServerStatus::State::Online) {
         entry.lastGood = published;
     } else if (entry.lastGood && entry.snapshot && !entry.snapshot->published.stale &&

@@ -70,7 +70,7 @@ class StatusCache : public QObject {
     void startQuery(Entry& entry);
     void forgetOldQueryTimes();
     void onLookedUp(Entry& entry);
-    void queryAt(Entry& entry, const QString& address, quint16 port = 0);
+    void queryAt(Entry& entry, const QString& address, quint16 port);
     void onFinished(Entry& entry, const ServerStatus& status);
     void publish(Entry& entry, const PublishedStatus& published,
                  const std::optional<Refusal>& refusal = std::nullopt);

@@ -78,6 +78,8 @@ StatusView viewOf(const PublishedStatus& published, int rows) {
     facts.gameType = published.key.game;
     facts.address = addressText(published.key);
     facts.stale = published.stale;
+    facts.gamePort = published.key.port;
+    facts.queriedPort = published.queriedPort;
     return describeStatus(facts, rows);
 }
 
@@ -103,6 +105,9 @@ QByteArray statusJson(const PublishedStatus& published) {
         {QStringLiteral("stale"), published.stale},
         {QStringLiteral("minRefresh"), published.minRefreshSeconds},
     };
+    if (!view.reason.isEmpty()) {
+        json.insert(QStringLiteral("reason"), view.reason);
+    }
     if (online && status.latencyMs >= 0) {
         json.insert(QStringLiteral("latencyMs"), status.latencyMs);
     }

@@ -18,6 +18,7 @@ struct PublishedStatus {
     QDateTime queriedAt;
     bool stale = false;
     int minRefreshSeconds = 0;
+    quint16 queriedPort = 0;  // the port the server was asked on; 0: it was not asked
 };
 
 // The state as pages read it: "online", "not answering", "refused" or "bad address".

@@ -80,6 +80,7 @@ struct ServerQuery::Private {
     QTimer resendTimer;
     QByteArray lastRequest;
     bool resendLeft = false;  // one per query, not per request
+    bool heard = false;       // something came back from the server, understood or not
     std::unique_ptr<QueryConversation> conversation;
 };
 
@@ -107,6 +108,7 @@ void ServerQuery::start(const QString& host, quint16 port, QueryProtocol protoco
                         const QString& hostAsTyped) {
     d_->cancel();
     d_->running = true;
+    d_->heard = false;
     d_->host = host.trimmed();
     d_->port = port;
     d_->service = serviceRecordFor(protocol, port);
@@ -170,7 +172,9 @@ void ServerQuery::Private::onLookedUp() {
     }
     const std::optional<Endpoint> found = future.result();
     if (!found) {
-        finish(ServerStatus::withState(ServerStatus::State::BadAddress));
+        ServerStatus status = ServerStatus::withState(ServerStatus::State::BadAddress);
+        status.failure = ServerStatus::Failure::HostNotFound;
+        finish(status);
         return;
     }
     openSocket(*found);
@@ -248,6 +252,7 @@ void ServerQuery::Private::readDatagrams() {
             return;
         }
         resendTimer.stop();  // the server is there; its answer to the request is on its way
+        heard = true;
         const ConversationStep step = conversation->onDatagram(*datagram);
         if (step.reconnect) {
             reconnectOrFinish(step);  // what comes next, comes on the new connection
@@ -280,7 +285,11 @@ void ServerQuery::Private::onDeadline() {
     }
 }
 
-void ServerQuery::Private::finish(const ServerStatus& status) {
+void ServerQuery::Private::finish(const ServerStatus& given) {
+    ServerStatus status = given;
+    if (heard && status.state == ServerStatus::State::NotAnswering) {
+        status.failure = ServerStatus::Failure::AnsweredOtherwise;
+    }
     cancel();
     emit q->finished(status);  // the receiver may start the next query or delete the query
 }

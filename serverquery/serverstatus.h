@@ -34,6 +34,11 @@ struct ServerStatus {
     QByteArray icon = {};
     // The round trip the protocol itself timed, in milliseconds; -1 where it did not.
     int latencyMs = -1;
+    // What more is known of a failure: for NotAnswering, that something came back from the
+    // server's address and port all the same (another protocol, or another game, listens there);
+    // for BadAddress, that the name was looked up and not found.
+    enum class Failure { Unknown, AnsweredOtherwise, HostNotFound };
+    Failure failure = Failure::Unknown;
 
     // A status that says nothing but its state: how every failed query ends.
     static ServerStatus withState(State state) {

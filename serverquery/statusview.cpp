@@ -44,6 +44,44 @@ StatusTone toneOf(const StatusFacts& facts) {
     return StatusTone::Dim;
 }
 
+QString word(const char* text) {
+    return QString::fromUtf8(text);
+}
+
+// The hint that another port answers for this game, when the table says so.
+QString queryPortHint(const StatusFacts& facts, const QString& gameName) {
+    const quint16 expected = queryPortForGame(facts.gameType, facts.gamePort);
+    if (facts.gamePort == 0 || expected == facts.queriedPort) {
+        return {};
+    }
+    return word(words::kQueryPortHint).arg(gameName, QString::number(expected));
+}
+
+QString reasonOf(const StatusFacts& facts, const QString& gameName) {
+    if (facts.refusal != StatusFacts::Refusal::None || facts.queriedPort == 0) {
+        return {};
+    }
+    QString reason;
+    switch (facts.status.state) {
+        case State::NotAnswering:
+            reason = facts.status.failure == ServerStatus::Failure::AnsweredOtherwise
+                         ? word(words::kAnsweredOtherwise).arg(gameName)
+                         : word(words::kNoAnswerOn).arg(facts.queriedPort);
+            break;
+        case State::Refused:
+            reason = word(words::kRefusedReason);
+            break;
+        case State::BadAddress:
+            return facts.status.failure == ServerStatus::Failure::HostNotFound
+                       ? word(words::kHostNotFound)
+                       : QString();
+        default:
+            return {};
+    }
+    const QString hint = queryPortHint(facts, gameName);
+    return hint.isEmpty() ? reason : reason + word(words::kReasonSeparator) + hint;
+}
+
 QString summaryOf(const StatusFacts& facts, const QString& gameName, bool online) {
     QStringList parts;
     if (online) {
@@ -89,6 +127,10 @@ StatusView describeStatus(const StatusFacts& facts, int rowsThatFit) {
     view.title = online && !facts.status.name.isEmpty() ? facts.status.name : facts.address;
     view.gameName = facts.gameName.isEmpty() ? gameDisplayName(facts.gameType) : facts.gameName;
     view.summary = summaryOf(facts, view.gameName, online);
+    view.reason = reasonOf(facts, view.gameName);
+    if (!view.reason.isEmpty()) {
+        view.summary += word(words::kSeparator) + view.reason;
+    }
     const int kept = online ? int(facts.status.rows.size()) : 0;
     const int listed = online ? kept + std::max(0, facts.status.rowsLeftOut) : 0;
     const int shown = std::clamp(rowsThatFit, 0, kept);

@@ -30,6 +30,13 @@ inline constexpr const char* kScoreHeading = "Score";
 inline constexpr const char* kPingHeading = "Ping";
 inline constexpr const char* kShowPlayers = "Show the players";
 inline constexpr const char* kHidePlayers = "Hide the players";
+// Why a query failed, where that can be known.
+inline constexpr const char* kNoAnswerOn = "no answer on %1";
+inline constexpr const char* kQueryPortHint = "%1 answers queries on %2, its query port";
+inline constexpr const char* kRefusedReason = "refused: nothing listens on that port";
+inline constexpr const char* kHostNotFound = "host name not found";
+inline constexpr const char* kAnsweredOtherwise = "answered, but not as a %1 server";
+inline constexpr const char* kReasonSeparator = "; ";
 }  // namespace words
 
 // The words of a query's state ("online", "not answering"...).
@@ -48,6 +55,8 @@ struct StatusFacts {
     QString address;     // the server's host and port as shown
     bool stale = false;  // the last good answer, kept through one failed query
     Refusal refusal = Refusal::None;
+    quint16 gamePort = 0;     // the port players connect to, as the snippet gives it
+    quint16 queriedPort = 0;  // the port that was asked; 0: none was
 };
 
 // What a person sees of a status, the same on every surface.
@@ -56,7 +65,8 @@ struct StatusView {
     StatusTone tone = StatusTone::Dim;
     QString title;           // the server's name while it answers, its address otherwise
     QString gameName;        // the game as named to the reader
-    QString summary;         // map, players, game and address; only the game without an answer
+    QString summary;         // map, players, game and address; the game and why, without one
+    QString reason;          // why a query failed, where that can be known; empty otherwise
     QList<PlayerRow> rows;   // the rows there is room for
     int moreRows = 0;        // players listed without a row, counted only when some rows show
     QString moreText;        // "+N more", or nothing

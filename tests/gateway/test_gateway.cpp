@@ -142,6 +142,29 @@ TEST_F(GatewayTest, AnswersStatusOfQuake3AndA2sServers) {
     EXPECT_EQ(source["map"], "cp_fake");
 }
 
+// The page names Valheim's game port; the gateway asks the port after it, as the game's table says,
+// and nothing else: an allow-list entry opens exactly one query target.
+TEST_F(GatewayTest, AsksAGamesQueryPortAndSaysWhyAServerFailed) {
+    const quint16 gamePort = a2s.port() - 1;
+    const quint16 closed = fake::closedUdpPort();
+    start({"--allow", QString("valheim:127.0.0.1:%1").arg(gamePort), "--allow",
+           QString("ut:127.0.0.1:%1").arg(closed - 1)});
+    const QJsonObject valheim =
+        fetch(QString("/status.json?game=valheim&host=127.0.0.1&port=%1").arg(gamePort)).json();
+    EXPECT_EQ(valheim["state"], "online");
+    EXPECT_EQ(valheim["port"], gamePort);
+    EXPECT_TRUE(valheim["summary"].toString().endsWith(QString(":%1").arg(gamePort)));
+    EXPECT_EQ(
+        fetch(QString("/status.json?game=valheim&host=127.0.0.1&port=%1").arg(a2s.port())).status,
+        403);
+    // An old id is the same game and the same entry; its server is away.
+    const QJsonObject ut =
+        fetch(QString("/status.json?game=unrealtournament&host=127.0.0.1&port=%1").arg(closed - 1))
+            .json();
+    EXPECT_EQ(ut["game"], "unrealtournament");
+    EXPECT_EQ(ut["reason"], "refused: nothing listens on that port");
+}
+
 TEST_F(GatewayTest, RefusesBadRequestsWithTheirState) {
     start();
     const struct {

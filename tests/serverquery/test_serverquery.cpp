@@ -14,6 +14,7 @@
 #include "serverquery/hostlookup.h"
 #include "serverquery/queryconversation.h"
 #include "serverquery/serverquery.h"
+#include "serverquery/statusview.h"
 #include "tests/fakeservers/fakeservers.h"
 #include "tests/support/waits.h"
 
@@ -188,6 +189,53 @@ TEST_F(ServerQueryTest, BadAddressesAndUnknownProtocols) {
     for (const auto& c : cases) {
         EXPECT_EQ(run(c.host, c.port, c.protocol).state, c.state) << c.host.toStdString();
         EXPECT_LT(elapsedMs, kTimeoutMs) << c.host.toStdString();
+    }
+}
+
+// A server that answers in another protocol is not answering this one, yet it is there.
+TEST_F(ServerQueryTest, AnAnswerInAnotherProtocolIsToldApartFromSilence) {
+    FakeScriptedServer other([](const QByteArray&) { return QList<QByteArray>{"HTTP/1.0 400"}; });
+    const ServerStatus status = run(other, QueryProtocol::Quake3);
+    EXPECT_EQ(status.state, State::NotAnswering);
+    EXPECT_EQ(status.failure, ServerStatus::Failure::AnsweredOtherwise);
+    FakeQuake3Server silent;
+    silent.setSilent(true);
+    EXPECT_EQ(run(silent, QueryProtocol::Quake3).failure, ServerStatus::Failure::Unknown);
+}
+
+TEST(StatusWords, AFailureSaysWhyWhereThatIsKnown) {
+    using Failure = ServerStatus::Failure;
+    const struct {
+        State state;
+        Failure failure;
+        quint16 queriedPort;
+        QString reason;
+    } cases[] = {
+        {State::NotAnswering, Failure::Unknown, 2456,
+         u"no answer on 2456; Valheim answers queries on 2457, its query port"_s},
+        {State::NotAnswering, Failure::Unknown, 2457, u"no answer on 2457"_s},
+        {State::NotAnswering, Failure::AnsweredOtherwise, 2457,
+         u"answered, but not as a Valheim server"_s},
+        {State::Refused, Failure::Unknown, 2456,
+         u"refused: nothing listens on that port; Valheim answers queries on 2457, its query port"_s},
+        {State::BadAddress, Failure::HostNotFound, 2457, u"host name not found"_s},
+        {State::BadAddress, Failure::Unknown, 2457, QString()},  // a malformed address says so
+        {State::NotAnswering, Failure::Unknown, 0, QString()},   // never asked
+        {State::Online, Failure::Unknown, 2457, QString()},
+    };
+    for (const auto& c : cases) {
+        StatusFacts facts;
+        facts.status = ServerStatus::withState(c.state);
+        facts.status.failure = c.failure;
+        facts.gameType = u"valheim"_s;
+        facts.address = u"192.0.2.7:2456"_s;
+        facts.gamePort = 2456;
+        facts.queriedPort = c.queriedPort;
+        const StatusView view = describeStatus(facts, 0);
+        EXPECT_EQ(view.reason, c.reason);
+        if (!c.reason.isEmpty()) {
+            EXPECT_EQ(view.summary, u"Valheim  \u00b7  "_s + c.reason);
+        }
     }
 }
 

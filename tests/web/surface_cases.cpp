@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QSet>
 #include <cstdio>
 
 #include "gateway/statusjson.h"
@@ -103,7 +104,8 @@ QJsonObject caseOf(const Case& c, const QString& game, MemoryStore& store) {
         httpStatus = 403;
         body = errorJson(QStringLiteral("not allowed"), QStringLiteral("not listed"), key);
     } else {
-        const PublishedStatus published{key, statusOf(c), {}, c.stale, 5};
+        const PublishedStatus published{key,     statusOf(c), {},
+                                        c.stale, 5,           queryPortForGame(game, kPort)};
         body = statusJson(published);
         out.insert("banner", bannerOf(published));
     }
@@ -131,7 +133,15 @@ int main(int argc, char** argv) {
         {"not allowed", State::Online, 0, false, true, false},
     };
     QJsonArray all;
+    // The first catalogue's games, and one game of each other family: what differs between games
+    // is their family's (rows with or without numbers) and their query port (Valheim's).
+    QSet<QueryProtocol> families;
     for (const GameTypeInfo& type : knownGameTypes()) {
+        const bool firstOfFamily = !families.contains(type.protocol);
+        families.insert(type.protocol);
+        if (!type.catalogueKey && !firstOfFamily && QLatin1String(type.code) != "valheim") {
+            continue;
+        }
         for (const Case& c : cases) {
             all.append(caseOf(c, QString::fromUtf8(type.code), store));
         }
