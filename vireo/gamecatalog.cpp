@@ -1,5 +1,8 @@
 #include "vireo/gamecatalog.h"
 
+#include <QSet>
+#include <algorithm>
+#include <cstdlib>
 #include <optional>
 
 #include "common/numbers.h"
@@ -39,15 +42,49 @@ std::optional<qint32> portNumber(const QString& text) {
     return std::nullopt;
 }
 
+GameEntry builtInEntry(const GameTypeInfo& type, const QString& key) {
+    return {key, QString::fromUtf8(type.name), QString::number(type.defaultPort),
+            QString::fromUtf8(type.code), queryPortRuleText(type.queryPort)};
+}
+
 }  // namespace
+
+std::optional<QueryPortRule> queryPortRuleFromText(const QString& text) {
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty()) {
+        return QueryPortRule::gamePort();
+    }
+    const QChar sign = trimmed.front();
+    if (sign == u'+' || sign == u'-') {
+        const std::optional<qint32> by = tryWholeText32(trimmed.mid(1));
+        if (!by || !isPortNumber(*by)) {
+            return std::nullopt;
+        }
+        return QueryPortRule::offset(sign == u'-' ? -*by : *by);
+    }
+    const std::optional<qint32> port = portNumber(trimmed);
+    return port ? std::optional(QueryPortRule::fixed(*port)) : std::nullopt;
+}
+
+QString queryPortRuleText(const QueryPortRule& rule) {
+    switch (rule.kind) {
+        case QueryPortRule::Kind::Offset:
+            return (rule.value < 0 ? QStringLiteral("-") : QStringLiteral("+")) +
+                   decimalText(qint64(std::abs(rule.value)));
+        case QueryPortRule::Kind::Fixed:
+            return decimalText(qint64(rule.value));
+        case QueryPortRule::Kind::GamePort:
+            break;
+    }
+    return {};
+}
 
 // The first catalogue: the games of the one table that it lists, under their keys.
 GameCatalog GameCatalog::defaults() {
     QList<GameEntry> games;
     for (const GameTypeInfo& type : knownGameTypes()) {
         if (type.catalogueKey) {
-            games.append({QString::fromUtf8(type.catalogueKey), QString::fromUtf8(type.name),
-                          QString::number(type.defaultPort), QString::fromUtf8(type.code)});
+            games.append(builtInEntry(type, QString::fromUtf8(type.catalogueKey)));
         }
     }
     return GameCatalog(games);
@@ -63,7 +100,7 @@ GameCatalog GameCatalog::read(const SettingsStore& store) {
     for (int i = 0; i < listedGames(count, keys); ++i) {
         const QString& key = keys.at(i);
         games.append({key, gameValue(store, key, kGameName), gameValue(store, key, kDefaultPort),
-                      gameValue(store, key, kGameType)});
+                      gameValue(store, key, kGameType), gameValue(store, key, kQueryPort)});
     }
     return GameCatalog(games);
 }
@@ -105,7 +142,33 @@ QString GameCatalog::refusalFor(const GameEntry& entry, int replacing) const {
     if (protocolForGameType(entry.gameType) == QueryProtocol::None) {
         return message(kUnknownType);
     }
+    if (!queryPortRuleFromText(entry.queryPort)) {
+        return message(kBadQueryPort);
+    }
     return {};
+}
+
+QList<GameEntry> GameCatalog::missingBuiltInGames() const {
+    QSet<QString> listed;
+    for (const GameEntry& entry : games_) {
+        listed.insert(canonicalGameCode(entry.gameType).toLower());
+    }
+    QList<GameEntry> missing;
+    for (const GameTypeInfo& type : knownGameTypes()) {
+        if (listed.contains(QString::fromUtf8(type.code))) {
+            continue;
+        }
+        // A key of the list may already be the code, for another game: the new one gets a number.
+        QString key = QString::fromUtf8(type.code);
+        for (int n = 2; !duplicateRefusal(key, -1).isEmpty(); ++n) {
+            key = QStringLiteral("%1-%2").arg(QString::fromUtf8(type.code)).arg(n);
+        }
+        missing.append(builtInEntry(type, key));
+    }
+    std::sort(missing.begin(), missing.end(), [](const GameEntry& a, const GameEntry& b) {
+        return a.name.compare(b.name, Qt::CaseInsensitive) < 0;
+    });
+    return missing;
 }
 
 QString GameCatalog::refusalForList() const {
@@ -157,6 +220,7 @@ QList<SettingValue> GameCatalog::valuesToSave() const {
         values.append({entry.key, kGameName, entry.name});
         values.append({entry.key, kDefaultPort, entry.defaultPort});
         values.append({entry.key, kGameType, entry.gameType});
+        values.append({entry.key, kQueryPort, entry.queryPort});
         keys.append(entry.key);
     }
     values.append({kConfig, kGameList, keys.join(QChar(kKeySeparator))});
@@ -205,8 +269,10 @@ QString GameCatalog::normalisedPort(const QString& text) {
 }
 
 GameEntry GameCatalog::normalised(const GameEntry& entry) {
+    const std::optional<QueryPortRule> query = queryPortRuleFromText(entry.queryPort);
     return {entry.key, entry.name.trimmed(), normalisedPort(entry.defaultPort),
-            entry.gameType.trimmed()};
+            entry.gameType.trimmed(),
+            query ? queryPortRuleText(*query) : entry.queryPort.trimmed()};
 }
 
 }  // namespace tamarin

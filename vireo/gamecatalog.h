@@ -2,6 +2,9 @@
 
 #include <QList>
 #include <QString>
+#include <optional>
+
+#include "serverquery/gametypes.h"
 
 #include "settings/settingsstore.h"
 #include "settings/vireoconfig.h"
@@ -9,15 +12,22 @@
 namespace tamarin {
 
 // One configured game: its key (also the name of the section that holds its values), the name the
-// tool shows, the usual server port (as text, the way it is stored) and the game-type code.
+// tool shows, the usual server port (as text, the way it is stored), the game-type code and where
+// its servers answer queries (as stored: empty for the game port, "+1", "27015").
 struct GameEntry {
     QString key;
     QString name;
     QString defaultPort;
     QString gameType;
+    QString queryPort = {};
 
     bool operator==(const GameEntry&) const = default;
 };
+
+// A stored query port as a rule; std::nullopt for a text that is none of the three forms.
+std::optional<QueryPortRule> queryPortRuleFromText(const QString& text);
+// The rule as it is stored.
+QString queryPortRuleText(const QueryPortRule& rule);
 
 // The control's own list of games, as its options screen edits it and as the HTML tool's game list
 // reads it back: Config/ServerCount (the highest game number, -1 for none), Config/GameList (the
@@ -45,6 +55,10 @@ class GameCatalog {
     static bool isConfigured(const SettingsStore& store);
 
     const QList<GameEntry>& games() const { return games_; }
+
+    // The games of the built-in table that the list lacks (an alias counts as its game), as new
+    // entries under their codes, sorted by name: what an older list can take on.
+    QList<GameEntry> missingBuiltInGames() const;
 
     // Why the entry cannot stand at position `replacing` (-1: as a new game), or an empty text when
     // it can. The messages are meant for the user.

@@ -15,6 +15,8 @@
 #include "common/steps.h"
 #include "serverquery/gametypes.h"
 #include "serverquery/serverstatus.h"
+#include "vireo/builtingamesdialog.h"
+#include "vireo/servertestdialog.h"
 #include "vireo/vireotexts.h"
 
 namespace tamarin {
@@ -23,7 +25,7 @@ namespace {
 
 using namespace vireotexts;
 
-enum Column { KeyColumn, NameColumn, PortColumn, TypeColumn, ColumnCount };
+enum Column { KeyColumn, NameColumn, PortColumn, QueryPortColumn, TypeColumn, ColumnCount };
 
 QString text(const char* utf8) {
     return QString::fromUtf8(utf8);
@@ -56,6 +58,9 @@ GameEditDialog::GameEditDialog(const GameEntry& entry, Apply apply, QWidget* par
     type_ = new QComboBox(this);
     type_->setObjectName("gameType");
     fillGameTypes(entry.gameType);
+    queryPort_ = new QLineEdit(entry.queryPort, this);
+    queryPort_->setObjectName("queryPort");
+    queryPort_->setPlaceholderText(text(kQueryPortHint));
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connectGuarded(buttons, &QDialogButtonBox::accepted, this, &GameEditDialog::accept);
@@ -66,21 +71,28 @@ GameEditDialog::GameEditDialog(const GameEntry& entry, Apply apply, QWidget* par
     form->addRow(text(kNameLabel), name_);
     form->addRow(text(kPortLabel), port_);
     form->addRow(text(kTypeLabel), type_);
+    form->addRow(text(kQueryPortLabel), queryPort_);
     form->addRow(buttons);
 }
 
 void GameEditDialog::fillGameTypes(const QString& current) {
-    for (const GameTypeInfo& type : knownGameTypes()) {
+    // Over a hundred games: by name, as a reader looks for one.
+    QList<GameTypeInfo> types = knownGameTypes();
+    std::stable_sort(types.begin(), types.end(), [](const GameTypeInfo& a, const GameTypeInfo& b) {
+        return QString::fromUtf8(a.name).compare(QString::fromUtf8(b.name), Qt::CaseInsensitive) <
+               0;
+    });
+    for (const GameTypeInfo& type : types) {
         type_->addItem(typeLabel(type), QString::fromUtf8(type.code));
     }
     if (current.isEmpty()) {
         return;
     }
-    int found = -1;
-    for (int i = 0; i < type_->count() && found < 0; ++i) {
-        if (type_->itemData(i).toString().compare(current.trimmed(), Qt::CaseInsensitive) == 0) {
-            found = i;
-        }
+    // A stored alias shows as its game, and is kept as stored until the user picks another.
+    const GameTypeInfo* known = findGameType(current);
+    int found = known ? type_->findData(QString::fromUtf8(known->code)) : -1;
+    if (known && current.trimmed() != QString::fromUtf8(known->code)) {
+        type_->setItemData(found, current);
     }
     // A code we cannot query still shows as what is stored, so the user sees why it is refused.
     if (found < 0) {
@@ -91,7 +103,8 @@ void GameEditDialog::fillGameTypes(const QString& current) {
 }
 
 GameEntry GameEditDialog::entry() const {
-    return {key_->text(), name_->text(), port_->text(), type_->currentData().toString()};
+    return {key_->text(), name_->text(), port_->text(), type_->currentData().toString(),
+            queryPort_->text()};
 }
 
 void GameEditDialog::accept() {
@@ -110,8 +123,8 @@ OptionsDialog::OptionsDialog(SettingsStore& store, QWidget* parent)
     list_ = new QTreeWidget(this);
     list_->setObjectName("games");
     list_->setColumnCount(ColumnCount);
-    list_->setHeaderLabels(
-        {text(kKeyColumn), text(kNameColumn), text(kPortColumn), text(kTypeColumn)});
+    list_->setHeaderLabels({text(kKeyColumn), text(kNameColumn), text(kPortColumn),
+                            text(kQueryPortColumn), text(kTypeColumn)});
     list_->setRootIsDecorated(false);
     list_->setUniformRowHeights(true);
     list_->header()->setStretchLastSection(false);
@@ -121,17 +134,23 @@ OptionsDialog::OptionsDialog(SettingsStore& store, QWidget* parent)
     auto* add = new QPushButton(text(kAddButton), this);
     auto* edit = new QPushButton(text(kEditButton), this);
     auto* remove = new QPushButton(text(kRemoveButton), this);
+    auto* builtIn = new QPushButton(text(kBuiltInButton), this);
+    builtIn->setObjectName("builtIn");
+    auto* test = new QPushButton(text(kTestButton), this);
+    test->setObjectName("test");
     auto* update = new QPushButton(text(kUpdateButton), this);
     auto* close = new QPushButton(text(kCloseButton), this);
     update->setObjectName("update");
     connectGuarded(add, &QPushButton::clicked, this, &OptionsDialog::addGame);
     connectGuarded(edit, &QPushButton::clicked, this, &OptionsDialog::editGame);
     connectGuarded(remove, &QPushButton::clicked, this, &OptionsDialog::removeGame);
+    connectGuarded(builtIn, &QPushButton::clicked, this, &OptionsDialog::addBuiltInGames);
+    connectGuarded(test, &QPushButton::clicked, this, &OptionsDialog::testServer);
     connectGuarded(update, &QPushButton::clicked, this, &OptionsDialog::updateGameList);
     connectGuarded(close, &QPushButton::clicked, this, &OptionsDialog::reject);
 
     auto* buttons = new QVBoxLayout;
-    for (QPushButton* button : {add, edit, remove}) {
+    for (QPushButton* button : {add, edit, remove, builtIn, test}) {
         buttons->addWidget(button);
     }
     buttons->addStretch();
@@ -141,7 +160,7 @@ OptionsDialog::OptionsDialog(SettingsStore& store, QWidget* parent)
     auto* layout = new QHBoxLayout(this);
     layout->addWidget(list_, 1);
     layout->addLayout(buttons);
-    resize(620, 320);
+    resize(720, 360);
     fillList();
 }
 
@@ -161,6 +180,7 @@ void OptionsDialog::fillList() {
         item->setText(KeyColumn, game.key);
         item->setText(NameColumn, game.name);
         item->setText(PortColumn, game.defaultPort);
+        item->setText(QueryPortColumn, game.queryPort);
         item->setText(TypeColumn, game.gameType);
     }
     setCurrentGame(std::min(current, int(catalog_.games().size()) - 1));
@@ -209,6 +229,36 @@ void OptionsDialog::updateGameList() {
         showDialogMessage(this, text(kNotWritten).arg(QString::fromStdString(failure.what())),
                           true);
     }
+}
+
+void OptionsDialog::addBuiltInGames() {
+    const QList<GameEntry> missing = catalog_.missingBuiltInGames();
+    if (missing.isEmpty()) {
+        showDialogMessage(this, text(kNoneMissing), false);
+        return;
+    }
+    BuiltInGamesDialog chooser(missing, this);
+    if (chooser.exec() != QDialog::Accepted) {
+        return;
+    }
+    for (const GameEntry& game : chooser.chosen()) {
+        if (const QString refusal = catalog_.add(game); !refusal.isEmpty()) {
+            showDialogMessage(this, refusal, true);  // the list is full
+            break;
+        }
+    }
+    fillList();
+    setCurrentGame(int(catalog_.games().size()) - 1);
+}
+
+void OptionsDialog::testServer() {
+    const int index = currentGame();
+    if (index < 0) {
+        showDialogMessage(this, text(kNoGameChosen), false);
+        return;
+    }
+    ServerTestDialog tester(catalog_.games().at(index), this);
+    tester.exec();
 }
 
 }  // namespace tamarin

@@ -37,6 +37,7 @@ class GameEditDialog : public QDialog {
     QLineEdit* name_ = nullptr;
     QLineEdit* port_ = nullptr;
     QComboBox* type_ = nullptr;
+    QLineEdit* queryPort_ = nullptr;
 };
 
 // The control's options screen: the configured games, with Add, Edit and Remove, and
@@ -56,6 +57,11 @@ class OptionsDialog : public QDialog {
     void editGame();
     void removeGame();
     void updateGameList();
+    // Offers the built-in games the list lacks; the chosen ones join the list (written, as every
+    // change, by "Update Game List").
+    void addBuiltInGames();
+    // Asks a server of the current game, as the preview would, and says what came back and why.
+    void testServer();
 
   private:
     void fillList();

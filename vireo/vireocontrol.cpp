@@ -264,6 +264,8 @@ void VireoControl::configureServer(QVariantList& args) {
     gameType_ = gameType;
     gameKey_ = gameKey;
     gameName_ = vireoconfig::gameValue(store_, gameKey, vireoconfig::kGameName);
+    gameQueryPort_ = vireoconfig::gameValue(store_, gameKey, vireoconfig::kQueryPort);
+    gameListed_ = !vireoconfig::gameValue(store_, gameKey, vireoconfig::kGameType).isEmpty();
     refreshInterval_ = interval;
     requeryTimer_.stop();
     startQuery();
@@ -297,7 +299,19 @@ bool VireoControl::canQuery() const {
 }
 
 void VireoControl::sendQuery() {
-    query_.start(hostName_.trimmed(), quint16(hostPort_), protocolForGameType(gameType_));
+    queriedPort_ = queryPort();
+    query_.start(hostName_.trimmed(), queriedPort_, protocolForGameType(gameType_));
+}
+
+// A game of the user's list is asked where the list says: a list from before query ports, with no
+// value, asks the game port as it always did. A game the list lacks is asked where the table says.
+quint16 VireoControl::queryPort() const {
+    const quint16 gamePort = quint16(hostPort_);
+    if (!gameListed_) {
+        return queryPortForGame(gameType_, gamePort);
+    }
+    const std::optional<QueryPortRule> rule = queryPortRuleFromText(gameQueryPort_);
+    return rule ? rule->queryPortFor(gamePort) : gamePort;
 }
 
 void VireoControl::restartRefreshTimer() {
@@ -357,6 +371,8 @@ StatusView VireoControl::view() const {
     facts.gameName = gameName_;
     facts.address = addressText();
     facts.stale = stale_;
+    facts.gamePort = quint16(hostPort_);
+    facts.queriedPort = queriedPort_;
     if (unknownGameType_) {
         facts.refusal = StatusFacts::Refusal::UnknownGame;
     }

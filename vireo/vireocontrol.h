@@ -68,6 +68,7 @@ class VireoControl : public StatusControl {
 
   private:
     void writeDefaultCatalogue();
+    quint16 queryPort() const;
     void configureServer(QVariantList& args);
     void startQuery();
     void refresh();
@@ -96,6 +97,9 @@ class VireoControl : public StatusControl {
     QString hostName_;
     QString gameKey_;
     QString gameName_;
+    QString gameQueryPort_;    // the list's QueryPort for the game, as stored
+    bool gameListed_ = false;  // the user's list holds the game's key
+    quint16 queriedPort_ = 0;  // the port the last query asked
     bool details_ = true;
     qint32 expandedHeight_ = 0;
 

@@ -184,6 +184,56 @@ TEST(GameCatalogEdit, AcceptsSoundGamesWithPlainPorts) {
     EXPECT_EQ(catalog.games().size(), 1);
 }
 
+TEST(GameCatalogQueryPort, StoredAsTheGamePortAnOffsetOrAPort) {
+    const struct {
+        const char* text;
+        std::optional<QueryPortRule> rule;
+        const char* stored;
+    } cases[] = {
+        {"", QueryPortRule::gamePort(), ""},
+        {" +1 ", QueryPortRule::offset(1), "+1"},
+        {"-10", QueryPortRule::offset(-10), "-10"},
+        {"027015", QueryPortRule::fixed(27015), "27015"},
+        {"+0", std::nullopt, "+0"},
+        {"+70000", std::nullopt, "+70000"},
+        {"port", std::nullopt, "port"},
+        {"+-1", std::nullopt, "+-1"},
+    };
+    GameCatalog catalog;
+    for (const auto& c : cases) {
+        EXPECT_EQ(queryPortRuleFromText(c.text), c.rule) << c.text;
+        GameEntry game = entry("g", "2456", "valheim");
+        game.queryPort = c.text;
+        const QString refusal = catalog.replace(0, game);
+        EXPECT_EQ(refusal.isEmpty(), c.rule.has_value()) << c.text;
+        if (refusal.isEmpty()) {
+            EXPECT_EQ(catalog.games().at(0).queryPort, c.stored);
+        }
+    }
+    MemoryStore store;
+    catalog.saveTo(store);
+    EXPECT_EQ(store.get(kVireo, "g", "QueryPort", "?"), "27015");
+}
+
+// An older list lacks the games added since: they are offered, under their codes, never twice and
+// never under a key the list already uses.
+TEST(GameCatalogBuiltIn, OffersTheBuiltInGamesAListLacks) {
+    GameCatalog catalog = GameCatalog::defaults();
+    EXPECT_EQ(catalog.add(entry("valheim", "27960", "q3")), "");  // a key the user chose
+    EXPECT_EQ(catalog.add(entry("mine", "7777", " UT ")), "");    // an old id of a known game
+    const QList<GameEntry> missing = catalog.missingBuiltInGames();
+    EXPECT_EQ(missing.size(), knownGameTypes().size() - 10);  // the first nine, and ut
+    QStringList keys;
+    for (const GameEntry& game : missing) {
+        EXPECT_EQ(catalog.refusalFor(game), "") << game.key.toStdString();
+        keys << game.key;
+    }
+    EXPECT_TRUE(keys.contains("valheim-2"));
+    EXPECT_FALSE(keys.contains("unrealtournament"));
+    const GameEntry valheim = missing.at(keys.indexOf("valheim-2"));
+    EXPECT_EQ(valheim, (GameEntry{"valheim-2", "Valheim", "2456", "valheim", "+1"}));
+}
+
 TEST(GameCatalogSave, WritesTheWholeListAsTheToolReadsIt) {
     MemoryStore store;
     GameCatalog::writeDefaultsIfUnconfigured(store);

@@ -2,12 +2,16 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 
+#include "tests/fakeservers/fakeservers.h"
 #include "tests/support/memorystore.h"
 #include "vireo/optionsdialog.h"
 
@@ -113,3 +117,40 @@ TEST_F(OptionsDialogTest, AFailedUpdateSaysSoAndKeepsTheList) {
 }
 
 }  // namespace
+
+TEST_F(OptionsDialogTest, BuiltInGamesJoinTheListWhenTickedAndATestSaysWhatCameBack) {
+    OptionsDialog dialog(store);
+    auto* games = dialog.findChild<QTreeWidget*>("games");
+    QTimer::singleShot(0, [] {
+        QWidget* chooser = QApplication::activeModalWidget();
+        ASSERT_NE(chooser, nullptr);
+        auto* list = chooser->findChild<QListWidget*>("builtInGames");
+        const auto found = list->findItems("Valheim (valheim)", Qt::MatchExactly);
+        ASSERT_EQ(found.size(), 1);
+        found.first()->setCheckState(Qt::Checked);
+        QMetaObject::invokeMethod(chooser, "accept");
+    });
+    dialog.addBuiltInGames();
+    ASSERT_EQ(games->topLevelItemCount(), 10);
+    EXPECT_EQ(dialog.catalog().games().last(),
+              (GameEntry{"valheim", "Valheim", "2456", "valheim", "+1"}));
+    EXPECT_EQ(store.saveAllCalls, 1);  // written, as every change, by Update Game List
+
+    // The test asks the query port, game port + 1, and says the game port had no answer.
+    fake::FakeA2sServer server;
+    server.setSilent(true);
+    QTimer::singleShot(0, [&server] {
+        QWidget* tester = QApplication::activeModalWidget();
+        ASSERT_NE(tester, nullptr);
+        tester->findChild<QLineEdit*>("address")->setText("127.0.0.1");
+        tester->findChild<QLineEdit*>("port")->setText(QString::number(server.port() - 1));
+        QMetaObject::invokeMethod(tester, "test");
+        auto* result = tester->findChild<QLabel*>("result");
+        const QString expected = QString("no answer on %1").arg(server.port());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return result->text().contains(expected); }, 5000))
+            << result->text().toStdString();
+        EXPECT_FALSE(server.requests().isEmpty());
+        QMetaObject::invokeMethod(tester, "reject");
+    });
+    dialog.testServer();
+}

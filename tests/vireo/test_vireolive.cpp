@@ -7,6 +7,7 @@
 #include "tests/fakeservers/fakeservers.h"
 #include "tests/support/memorystore.h"
 #include "tests/support/waits.h"
+#include "vireo/gamecatalog.h"
 #include "vireo/vireocontrol.h"
 
 using namespace tamarin;
@@ -61,6 +62,34 @@ TEST_F(VireoLiveTest, AnUnknownGameTypeAsksNoServer) {
     EXPECT_EQ(control.stateText(), "unknown game type");
     tamarin::testing::waitPast(1300);  // past a refresh
     EXPECT_TRUE(server.requests().isEmpty());
+}
+
+// Valheim answers queries on its game port + 1: the snippet names the game port, the preview asks
+// the port after it where the list or the table says so, and shows the game port all the same.
+TEST_F(VireoLiveTest, AGameIsAskedOnItsQueryPortAndShownOnItsGamePort) {
+    fake::FakeA2sServer server;
+    const quint16 gamePort = server.port() - 1;
+    const QString address = QString("127.0.0.1:%1").arg(gamePort);
+    const QString hint =
+        QString("Valheim answers queries on %1, its query port").arg(server.port());
+    for (const QString& stored : {QString("+1"), QString("none"), QString()}) {
+        SCOPED_TRACE(stored.toStdString());
+        if (stored == "none") {
+            store.values.clear();  // a game the list lacks: the table says where
+        } else {
+            GameCatalog({{"valheim", "Valheim", "2456", "valheim", stored}}).saveTo(store);
+        }
+        configure(gamePort, "valheim", 0);
+        if (stored.isEmpty()) {  // a list from before query ports asks the game port
+            ASSERT_TRUE(
+                QTest::qWaitFor([&] { return control.view().summary.contains(hint); }, kWaitMs));
+            EXPECT_EQ(control.view().title, address);
+            continue;
+        }
+        ASSERT_TRUE(waitForState(State::Online));
+        EXPECT_TRUE(control.view().summary.endsWith(address))
+            << control.view().summary.toStdString();
+    }
 }
 
 TEST_F(VireoLiveTest, AClosedPortShowsAsRefused) {
