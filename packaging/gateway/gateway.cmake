@@ -16,6 +16,9 @@ set_property(GLOBAL APPEND PROPERTY tamarin_packaging_outputs
              ${packaging_build_dir}/vireo-gateway.1.gz)
 tamarin_package_docs(vireo-gateway gateway)
 # The nginx site to put in front of it, as the checks test it: byte for byte what is shipped.
+# Every game it knows, with its ports and where each port fact comes from; the manual points here.
+install(FILES ${PROJECT_SOURCE_DIR}/docs/games.md
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/vireo-gateway COMPONENT gateway)
 install(FILES ${PROJECT_SOURCE_DIR}/docs/nginx/vireo-gateway.conf
               ${PROJECT_SOURCE_DIR}/docs/nginx/vireo-gateway-locations.conf
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/vireo-gateway/examples COMPONENT gateway)
@@ -26,7 +29,8 @@ set(CPACK_DEBIAN_GATEWAY_PACKAGE_SECTION httpd)
 set(CPACK_COMPONENT_GATEWAY_DESCRIPTION
     "Vireo status gateway: live game-server status for web pages
 vireo-gateway is a small HTTP service that queries allow-listed game servers
-(Quake III family and Source/A2S games) and answers web pages with their
+(148 games: Source/A2S, Quake III, Minecraft, GameSpy 1/2/3, Unreal 2 and
+All-Seeing Eye families) and answers web pages with their
 status as cacheable JSON or an SVG banner, and serves the vireo.js script
 that turns a pasted snippet into a live status panel.
 .

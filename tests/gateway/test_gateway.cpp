@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryFile>
@@ -15,8 +16,10 @@
 #include <QXmlStreamReader>
 
 #include "gateway/addresspolicy.h"
+#include "gateway/gatewayoptions.h"
 #include "gateway/gatewayserver.h"
 #include "gateway/relaypolicy.h"
+#include "serverquery/gametypes.h"
 #include "tests/fakeservers/fakeservers.h"
 #include "tests/support/waits.h"
 
@@ -562,6 +565,33 @@ TEST(GatewayBinary, MemoryStaysBoundedUnderClientsThatNeverRead) {
     EXPECT_LT(peakKib(gateway.processId()) - before, 32 * 1024);
     gateway.kill();
     gateway.waitForFinished();
+}
+
+// An operator looks a game up in --help, the manual or the documentation: all of them name every
+// game the gateway knows, and every older id it accepts.
+TEST(GatewayDocumentation, EveryGameIsListedWhereOperatorsLook) {
+    const auto helpOrText = [](const QString& path) {
+        if (path.isEmpty()) {
+            const auto help = parseGatewayOptions({"vireo-gateway", "--help"});
+            return std::get<OptionsExit>(help).text;
+        }
+        QFile file(TAMARIN_SOURCE_DIR "/" + path);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    };
+    for (const QString& place : {QString(), QString("docs/gateway.md"), QString("docs/games.md"),
+                                 QString("packaging/gateway/vireo-gateway.1")}) {
+        const QString text = helpOrText(place);
+        ASSERT_FALSE(text.isEmpty()) << place.toStdString();
+        const QString unescaped = QString(text).remove(QLatin1Char('\\'));
+        for (const GameTypeInfo& type : knownGameTypes()) {
+            const QRegularExpression word(QString("\\b%1\\b").arg(type.code));
+            EXPECT_TRUE(unescaped.contains(word)) << type.code << " in " << place.toStdString();
+        }
+    }
+    const QString help = helpOrText({});
+    for (const GameTypeAlias& alias : gameTypeAliases()) {
+        EXPECT_TRUE(help.contains(QString(" %1=%2").arg(alias.alias, alias.code))) << alias.alias;
+    }
 }
 
 TEST(GatewayBinary, ServesAndRefusesBadConfiguration) {
