@@ -129,7 +129,8 @@ StatusView describeStatus(const StatusFacts& facts, int rowsThatFit) {
     view.summary = summaryOf(facts, view.gameName, online);
     view.reason = reasonOf(facts, view.gameName);
     if (!view.reason.isEmpty()) {
-        view.summary += word(words::kSeparator) + view.reason;
+        // The reason first: where the line is cut short, the game's name is what goes.
+        view.summary = view.reason + word(words::kSeparator) + view.summary;
     }
     const int kept = online ? int(facts.status.rows.size()) : 0;
     const int listed = online ? kept + std::max(0, facts.status.rowsLeftOut) : 0;

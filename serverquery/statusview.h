@@ -65,7 +65,7 @@ struct StatusView {
     StatusTone tone = StatusTone::Dim;
     QString title;           // the server's name while it answers, its address otherwise
     QString gameName;        // the game as named to the reader
-    QString summary;         // map, players, game and address; the game and why, without one
+    QString summary;         // map, players, game and address; why and the game, without one
     QString reason;          // why a query failed, where that can be known; empty otherwise
     QList<PlayerRow> rows;   // the rows there is room for
     int moreRows = 0;        // players listed without a row, counted only when some rows show

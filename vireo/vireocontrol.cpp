@@ -399,7 +399,7 @@ void VireoControl::paintEvent(QPaintEvent*) {
     painter.fillRect(rect(), colour(kPanel));
     const StatusView shown = view();
     paintStatusBlock(painter, shown);
-    if (visibleRowCount() > 0) {
+    if (visibleRowCount() > 0 && shown.reason.isEmpty()) {
         paintPlayerRows(painter, shown);
     }
 }
@@ -441,6 +441,14 @@ void VireoControl::paintStatusBlock(QPainter& painter, const StatusView& shown) 
     painter.setPen(colour(kDimText));
     const QRect summaryRect(margin, s.toPixelsY(kSummaryTopTwips),
                             std::max(0, width() - 2 * margin), s.toPixelsY(kSummaryHeightTwips));
+    // Why a server failed may take more than a line; an open control has the rows' room for it.
+    if (details_ && !shown.reason.isEmpty()) {
+        // Its first line where the one-line summary would stand, the rest below.
+        const int lead = (summaryRect.height() - QFontMetrics(summaryFont).height()) / 2;
+        const QRect room = summaryRect.adjusted(0, lead, 0, height() - summaryRect.bottom());
+        painter.drawText(room, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, shown.summary);
+        return;
+    }
     const QString summary =
         QFontMetrics(summaryFont).elidedText(shown.summary, Qt::ElideRight, summaryRect.width());
     painter.drawText(summaryRect, Qt::AlignLeft | Qt::AlignVCenter, summary);

@@ -97,7 +97,8 @@
 
   // The words the gateway chose for a status or a refusal; the panel shows them as they are.
   const wordsOf = (b) => ({
-    stateText: text(b.stateText), tone: text(b.tone), title: text(b.title), summary: text(b.summary)
+    stateText: text(b.stateText), tone: text(b.tone), title: text(b.title), summary: text(b.summary),
+    reason: text(b.reason)
   });
 
   // How old an answer is: from the query to `clockMs`, the gateway's clock when the answer was
@@ -171,7 +172,9 @@
       // The server's picture, served by the gateway beside its status.
       icon: data && reply.icon === true,
       // No status to show, and none coming by itself: the panel shrinks to its collapsed lines.
-      failed: !!reply && (!answered || !!reply.settled)
+      failed: !!reply && (!answered || !!reply.settled),
+      // Why a server failed may take more than a line: an open panel gives it the rows' room.
+      wrap: answered && !data && !reply.settled && !!reply.reason && expanded
     };
   }
 
@@ -386,6 +389,7 @@
       setText(summary, v.summary);
       rows.hidden = v.rows.length === 0;
       root.classList.toggle('vireo-names-only', v.namesOnly);
+      root.classList.toggle('vireo-wrap', v.wrap);
       if (v.icon && !icon.src && path) icon.src = new URL(path.replace(/^status\.json/, 'icon.png'), base).href;
       icon.hidden = !v.icon;
       setText(more, v.more);

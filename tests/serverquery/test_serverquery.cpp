@@ -234,7 +234,7 @@ TEST(StatusWords, AFailureSaysWhyWhereThatIsKnown) {
         const StatusView view = describeStatus(facts, 0);
         EXPECT_EQ(view.reason, c.reason);
         if (!c.reason.isEmpty()) {
-            EXPECT_EQ(view.summary, u"Valheim  \u00b7  "_s + c.reason);
+            EXPECT_EQ(view.summary, c.reason + u"  \u00b7  Valheim"_s);
         }
     }
 }

@@ -22,7 +22,10 @@ test('replies become texts and nothing else; the gateway words them', () => {
   const words = { stateText: 'online', tone: 'online', title: '<img src=x>', summary: 'q3dm17  ·  2/16 players  ·  Half-Life  ·  10.0.0.1:27015' };
   const body = { state: 'online', ...words, rows: [{ name: 'A', score: 3, ping: 40 }, { name: 7 }, null], minRefresh: 5, extra: { x: 1 } };
   const r = v.interpretReply(200, body), none = { name: '', score: 0, ping: 0 };
-  assert.deepEqual(v.view(settings(), r, 116, true), { title: words.title, state: 'online', tone: 'online', summary: words.summary, rows: [body.rows[0], none, none], more: '', count: 3, namesOnly: false, icon: false, failed: false });
+  assert.deepEqual(v.view(settings(), r, 116, true), { title: words.title, state: 'online', tone: 'online', summary: words.summary, rows: [body.rows[0], none, none], more: '', count: 3, namesOnly: false, icon: false, failed: false, wrap: false });
+  // Why a server failed takes the rows' room in an open panel only.
+  const away = v.interpretReply(200, { state: 'not answering', stateText: 'not answering', reason: 'no answer on 2456' });
+  assert.deepEqual([true, false].map((open) => v.view(settings(), away, 116, open).wrap), [true, false]);
   const mc = v.view(settings(), v.interpretReply(200, { ...body, rowNumbers: false, icon: true }), 116, true);
   assert.deepEqual([mc.namesOnly, mc.icon], [true, true]);
   assert.deepEqual([[116, true, 7], [118, true, 5], [43, false, 7], [43, true, 7]].map(([h, open, n]) => v.view(settings(), { ...r, rows: Array(n).fill(none) }, h, open)).map((x) => [x.rows.length, x.more]), [[5, '+2 more'], [5, ''], [0, ''], [0, '']]);
