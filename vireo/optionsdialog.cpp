@@ -180,7 +180,8 @@ void OptionsDialog::fillList() {
         item->setText(KeyColumn, game.key);
         item->setText(NameColumn, game.name);
         item->setText(PortColumn, game.defaultPort);
-        item->setText(QueryPortColumn, game.queryPort);
+        item->setText(QueryPortColumn,
+                      game.queryPort.isEmpty() ? text(kGamePortItem) : game.queryPort);
         item->setText(TypeColumn, game.gameType);
     }
     setCurrentGame(std::min(current, int(catalog_.games().size()) - 1));

@@ -45,7 +45,7 @@ ServerTestDialog::ServerTestDialog(const GameEntry& game, QWidget* parent)
 
     auto* form = new QFormLayout(this);
     form->addRow(text(vireotexts::kAddressLabel), address_);
-    form->addRow(text(vireotexts::kPortLabel), port_);
+    form->addRow(text(vireotexts::kGamePortLabel), port_);
     form->addRow(run_);
     form->addRow(result_);
     form->addRow(buttons);

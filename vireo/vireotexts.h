@@ -21,6 +21,7 @@ inline constexpr const char* kNameColumn = "Name";
 inline constexpr const char* kPortColumn = "Port";
 inline constexpr const char* kTypeColumn = "Game type";
 inline constexpr const char* kQueryPortColumn = "Query port";
+inline constexpr const char* kGamePortItem = "game port";  // an empty QueryPort, in the list
 inline constexpr const char* kAddButton = "Add\u2026";
 inline constexpr const char* kEditButton = "Edit\u2026";
 inline constexpr const char* kRemoveButton = "Remove";
@@ -31,6 +32,7 @@ inline constexpr const char* kBuiltInPrompt =
     "The control can query these games too. Tick the ones to add to the list:";
 inline constexpr const char* kNoneMissing = "The list already holds every built-in game.";
 inline constexpr const char* kTestTitle = "Test Server: %1";
+inline constexpr const char* kGamePortLabel = "Game port:";
 inline constexpr const char* kAddressLabel = "Address:";
 inline constexpr const char* kTestRun = "Test";
 inline constexpr const char* kTestAsks = "Asks %1 on port %2\u2026";
