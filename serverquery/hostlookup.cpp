@@ -150,7 +150,14 @@ quint16 endpointPort(const Endpoint& endpoint) {
 }
 
 std::optional<Endpoint> numericEndpoint(const QString& host, quint16 port) {
-    return resolve(host.toUtf8(), port, AI_NUMERICHOST);
+    const QByteArray text = host.toUtf8();
+    // getaddrinfo also reads inet_aton's shorthand ("127.1", "0x7f.1", "24567" for 0.0.95.247):
+    // an IPv4 address is the four dotted decimals, nothing else.
+    in_addr v4{};
+    if (!text.contains(':') && ::inet_pton(AF_INET, text.constData(), &v4) != 1) {
+        return std::nullopt;
+    }
+    return resolve(text, port, AI_NUMERICHOST);
 }
 
 std::optional<Endpoint> resolveName(const QByteArray& name, quint16 port) {

@@ -1,6 +1,7 @@
 #include "serverquery/serverquery.h"
 
 #include <QFutureWatcher>
+#include <QRegularExpression>
 #include <QTimer>
 #include <QUrl>
 
@@ -27,8 +28,17 @@ using Trouble = ConnectedSocket::Trouble;
 
 // A name that could be looked up. Checking first keeps obviously broken names (blanks, empty
 // labels) off the resolver altogether.
+// The resolver reads "24567", "127.1" and "0x7f.1" as IPv4 addresses in an old shorthand and
+// would query 0.0.95.247 for the first; no host name ends in a number (no top-level domain does),
+// so such a text is a mistyped address.
+bool isShorthandAddress(const QString& host) {
+    static const QRegularExpression number(QStringLiteral("^(0x[0-9a-f]*|[0-9]+)$"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    return number.match(host.section(QLatin1Char('.'), -1)).hasMatch();
+}
+
 bool isLookupName(const QString& host) {
-    return !QUrl::toAce(host).isEmpty();
+    return !QUrl::toAce(host).isEmpty() && !isShorthandAddress(host);
 }
 
 // An IPv6 address may be typed in brackets, as in a web address. Only the whole host is

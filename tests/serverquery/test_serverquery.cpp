@@ -182,6 +182,10 @@ TEST_F(ServerQueryTest, BadAddressesAndUnknownProtocols) {
         {u"127.0.0.1"_s, 0, QueryProtocol::A2S, State::BadAddress},
         {u"bad host name"_s, 27960, QueryProtocol::Quake3, State::BadAddress},
         {u"a..b"_s, 27960, QueryProtocol::Quake3, State::BadAddress},
+        // The resolver's old shorthand for IPv4 ("24567" is 0.0.95.247) is a typing mistake.
+        {u"24567"_s, 27960, QueryProtocol::Quake3, State::BadAddress},
+        {u"127.1"_s, 27960, QueryProtocol::Quake3, State::BadAddress},
+        {u"0x7f.1"_s, 27960, QueryProtocol::Quake3, State::BadAddress},
         // A NUL would cut the name short for the resolver, which would answer for 127.0.0.1.
         {u"127.0.0.1"_s + QChar(0) + u"evil"_s, 27960, QueryProtocol::Quake3, State::BadAddress},
         {u"127.0.0.1"_s, 27960, QueryProtocol::None, State::NotAnswering},
