@@ -3,27 +3,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "fuzz/statuscheck.h"
 #include "serverquery/gamespy1protocol.h"
 #include "serverquery/gametypes.h"
 #include "serverquery/queryconversation.h"
 
 using namespace tamarin;
-
-namespace {
-
-// What was read must be usable as it is: nothing negative, nothing larger than the input.
-void check(const ServerStatus& status, size_t size) {
-    if (status.players < 0 || status.maxPlayers < 0 || status.rows.size() > qsizetype(size)) {
-        __builtin_trap();
-    }
-    for (const PlayerRow& row : status.rows) {
-        if (row.name.size() > qsizetype(size) || row.ping < 0) {
-            __builtin_trap();
-        }
-    }
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArrayView input(reinterpret_cast<const char*>(data), qsizetype(size));
@@ -32,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             __builtin_trap();
         }
         if (const std::optional<ServerStatus> status = gameSpy1Status(packet->fields)) {
-            check(*status, size);
+            checkStatus(*status, size);
         }
     }
     // The same bytes cut at every line feed make several datagrams, in the order given, so
@@ -45,11 +30,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const qsizetype stop = end < 0 ? input.size() : end;
         if (const std::optional<ServerStatus> outcome =
                 talk->onDatagram(input.sliced(start, stop - start)).outcome) {
-            check(*outcome, size);
+            checkStatus(*outcome, size);
             return 0;
         }
         start = stop + 1;
     }
-    check(talk->onTimeout(), size);
+    checkStatus(talk->onTimeout(), size);
     return 0;
 }

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "fuzz/statuscheck.h"
 #include "serverquery/gamespy3protocol.h"
 #include "serverquery/gametypes.h"
 #include "serverquery/queryconversation.h"
@@ -12,17 +13,6 @@
 using namespace tamarin;
 
 namespace {
-
-void check(const ServerStatus& status, size_t size) {
-    if (status.players < 0 || status.maxPlayers < 0 || status.rows.size() > qsizetype(size)) {
-        __builtin_trap();
-    }
-    for (const PlayerRow& row : status.rows) {
-        if (row.name.size() > qsizetype(size) || row.ping < 0) {
-            __builtin_trap();
-        }
-    }
-}
 
 // The id a datagram carries, so the parsers read past the header.
 quint32 idOf(QByteArrayView datagram) {
@@ -65,9 +55,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         talk->onDatagram(own);
         start = end + 2;
     }
-    check(packets.status(), size);
-    check(parseGameSpy3Payloads(payloads), size);
-    check(parseGameSpy3Payloads({input.toByteArray()}), size);
-    check(talk->onTimeout(), size);
+    checkStatus(packets.status(), size);
+    checkStatus(parseGameSpy3Payloads(payloads), size);
+    checkStatus(parseGameSpy3Payloads({input.toByteArray()}), size);
+    checkStatus(talk->onTimeout(), size);
     return 0;
 }

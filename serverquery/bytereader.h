@@ -16,6 +16,13 @@ void appendLittleEndian(QByteArray& bytes, T value) {
     bytes.append(raw, sizeof(T));
 }
 
+// A 32-bit number in big-endian byte order, as the GameSpy queries write their ids.
+inline QByteArray bigEndianBytes(quint32 value) {
+    char raw[sizeof value];
+    qToBigEndian(value, raw);
+    return QByteArray(raw, sizeof value);
+}
+
 // Reads little-endian fields from an untrusted datagram. Every read checks what remains first and
 // fails with std::nullopt instead of reading past the end; a failed read consumes nothing, so the
 // caller can stop at the first field that did not fully arrive.

@@ -15,12 +15,6 @@ namespace {
 constexpr char kReplyType = 0x00;
 constexpr qsizetype kIdSize = 4;
 
-QByteArray idBytes(quint32 id) {
-    char raw[kIdSize];
-    qToBigEndian(id, raw);
-    return QByteArray(raw, kIdSize);
-}
-
 // SWAT 4 (and other Unreal Engine 2 games on GameSpy 2) colours its names with "[c=RRGGBB]"
 // tags, closed by "[\c]"; they are markup, not the name.
 QString stripColourTags(const QString& text) {
@@ -193,13 +187,14 @@ ServerStatus GameSpyFields::status() const {
 }
 
 QByteArray gameSpy2Request(quint32 id) {
-    return QByteArrayLiteral("\xFE\xFD\x00") + idBytes(id) + QByteArrayLiteral("\xFF\xFF\xFF");
+    return QByteArrayLiteral("\xFE\xFD\x00") + bigEndianBytes(id) +
+           QByteArrayLiteral("\xFF\xFF\xFF");
 }
 
 std::optional<ServerStatus> parseGameSpy2Reply(QByteArrayView datagram, quint32 id) {
     ByteReader reader(datagram);
     const std::optional<QByteArrayView> header = reader.readBytes(1 + kIdSize);
-    if (!header || (*header)[0] != kReplyType || header->sliced(1) != idBytes(id)) {
+    if (!header || (*header)[0] != kReplyType || header->sliced(1) != bigEndianBytes(id)) {
         return std::nullopt;
     }
     GameSpyFields fields;

@@ -22,16 +22,10 @@ constexpr qint64 kHighestChallenge = (qint64(1) << 32) - 1;
 
 enum Section : quint8 { Keys = 0, Players = 1, Teams = 2 };
 
-QByteArray bigEndian(quint32 value) {
-    char raw[sizeof value];
-    qToBigEndian(value, raw);
-    return QByteArray(raw, sizeof value);
-}
-
 // The bytes after the reply type and id, if the datagram starts with that type and this id.
 std::optional<QByteArrayView> bodyOf(QByteArrayView datagram, char type, quint32 id) {
     if (datagram.size() < 1 + kIdSize || datagram[0] != type ||
-        datagram.sliced(1, kIdSize) != bigEndian(id)) {
+        datagram.sliced(1, kIdSize) != bigEndianBytes(id)) {
         return std::nullopt;
     }
     return datagram.sliced(1 + kIdSize);
@@ -126,12 +120,12 @@ class GameSpy3Conversation : public QueryConversation {
 }  // namespace
 
 QByteArray gameSpy3ChallengeRequest(quint32 id) {
-    return QByteArrayLiteral("\xFE\xFD\x09") + bigEndian(id);
+    return QByteArrayLiteral("\xFE\xFD\x09") + bigEndianBytes(id);
 }
 
 QByteArray gameSpy3Request(quint32 id, std::optional<quint32> challenge) {
-    return QByteArrayLiteral("\xFE\xFD\x00") + bigEndian(id) +
-           (challenge ? bigEndian(*challenge) : QByteArray()) +
+    return QByteArrayLiteral("\xFE\xFD\x00") + bigEndianBytes(id) +
+           (challenge ? bigEndianBytes(*challenge) : QByteArray()) +
            QByteArrayLiteral("\xFF\xFF\xFF\x01");
 }
 
